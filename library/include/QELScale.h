@@ -1,0 +1,137 @@
+// QELScale: talks to one weighing scale at a time over a serial line, an FTDI
+// USB converter or the scale's Ethernet module.
+//
+// The library exports one function, GetVESKScaleInstance(). Everything else is
+// reached through the virtual operations of the object it returns. The slot
+// order of both interfaces is part of the binary contract between the library
+// and its callers: add nothing in the middle.
+//
+// Threads
+// -------
+// Every operation is called on the caller's thread. Asynchronous dialogues
+// (StartAlibiRead, RequestSI, UpdateFirmware) run on a library thread, and all
+// their callbacks arrive on that thread, never on the caller's. Inside a
+// callback the caller may use GetDeviceInfo, GetAlibiRecordCount,
+// GetAlibiRecord and Disconnect; it must not start a new dialogue, call
+// StopListener or Release there. Apart from callbacks, one thread at a time
+// drives an object; two objects are independent of each other.
+//
+// Texts
+// -----
+// Every const char* the library returns is owned by the library and stays
+// valid only until the next call of the same kind on the same object (for
+// GetAlibiRecord: the next GetAlibiRecord). Copy what you keep.
+#ifndef QELSCALE_H
+#define QELSCALE_H
+
+#include <cstdint>
+
+#if defined(_WIN32)
+#if defined(QELSCALE_BUILDING)
+#define QELSCALE_API __declspec(dllexport)
+#else
+#define QELSCALE_API __declspec(dllimport)
+#endif
+#else
+#define QELSCALE_API __attribute__((visibility("default")))
+#endif
+
+// The scale's identity. GetDeviceInfo fills type, serialNumber, productionDate
+// and recordHeader (the column line of the last alibi read); ReadSW9 fills all
+// seven fields from the scale's identity lines.
+struct DeviceInfo {
+    const char* type;
+    int32_t serialNumber;
+    const char* productionDate;
+    const char* extraText1;
+    const char* recordHeader;
+    int32_t extraNumber;
+    const char* extraText2;
+};
+
+// One record of the alibi memory, parsed from the line the scale sent.
+struct AlibiRecord {
+    int64_t recordId;
+    const char* date;
+    const char* time;
+    int32_t number;
+    const char* userId;
+    const char* productId;
+    float net;
+    float gross;
+    float tare;
+    int32_t unit;  // ct 1, mg 2, g 3, kg 4, lb 5, oz 6, ozt 7, gr 8, dwt 9, N 14, none 0
+    int16_t decimals;
+    bool stable;
+};
+
+struct WeighingResult {
+    bool received;
+    bool noHighLow;
+    int32_t status;
+    double value;
+    int32_t unit;
+    int32_t reserved;
+};
+
+// Callbacks run on a library thread (see above).
+using ProgressCallback = void (*)(double fraction);
+using StatusCallback = void (*)(int32_t status);
+using WeighingCallback = void (*)(WeighingResult result);
+
+// Connection operations. Obtain it from a CVESKScaleInterface pointer by an
+// ordinary conversion (the interface is a virtual base).
+class CVESKDeviceInterface {
+public:
+    // 0 RS232 (serial line), 1 USB (FTDI D2XX), 2 ETH (Ethernet module).
+    virtual void SetConnectionKind(int32_t kind) = 0;
+    virtual bool SetParameter(const char* key, const char* value) = 0;
+    virtual const char* GetParameter(const char* key) = 0;
+    virtual bool Connect() = 0;
+    virtual bool Disconnect() = 0;
+    virtual bool SendSJ(int32_t timeoutMs) = 0;
+    virtual bool UpdateFirmware(const char* path, bool sendStartCommand, bool ethernetModule,
+                                ProgressCallback onProgress, StatusCallback onStatus) = 0;
+    virtual bool StopListener() = 0;
+    // Destroys the whole object; the pointer is dead afterwards.
+    virtual void Release() = 0;
+
+protected:
+    // Objects are destroyed through Release(), never through delete.
+    ~CVESKDeviceInterface() = default;
+};
+
+// Scale operations.
+class CVESKScaleInterface : public virtual CVESKDeviceInterface {
+public:
+    virtual DeviceInfo GetDeviceInfo() = 0;
+    // Status 0: identity and count are known; 1: all records are stored and
+    // the line settings restored; 2: the scale did not answer.
+    virtual bool StartAlibiRead(ProgressCallback onProgress, StatusCallback onStatus) = 0;
+    // index counts from 1. Throws std::out_of_range for an index outside the
+    // stored records and std::invalid_argument for a malformed last field.
+    virtual AlibiRecord GetAlibiRecord(int64_t index) = 0;
+    virtual int64_t GetAlibiRecordCount() = 0;
+    virtual bool SetWiFiParameter(const char* key, const char* value) = 0;
+    virtual const char* GetWiFiParameter(const char* key) = 0;
+    virtual bool SendST(int32_t timeoutMs) = 0;
+    virtual bool SendSZ(int32_t timeoutMs) = 0;
+    virtual bool SendSS(int32_t timeoutMs) = 0;
+    virtual bool SendSL(double value, int32_t timeoutMs) = 0;
+    virtual bool SendSH(double value, int32_t timeoutMs) = 0;
+    virtual DeviceInfo ReadSW9(int32_t timeoutMs) = 0;
+    virtual WeighingResult ReadSx3(int32_t timeoutMs) = 0;
+    virtual bool RequestSI(WeighingCallback onWeight, int32_t timeoutMs) = 0;
+
+protected:
+    ~CVESKScaleInterface() = default;
+};
+
+extern "C" {
+// Creates an independent scale object; null if it cannot be allocated.
+QELSCALE_API CVESKScaleInterface* GetVESKScaleInstance();
+// Type of GetVESKScaleInstance, for callers that load the library at run time.
+typedef CVESKScaleInterface* (*GetVESKScaleInstanceFunction)();
+}
+
+#endif  // QELSCALE_H

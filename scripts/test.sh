@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the whole project in a plain build, then
+# the library and its tools under AddressSanitizer + UndefinedBehaviorSanitizer
+# and under ThreadSanitizer, then a short fuzzing run.
+# QEL_QUICK=1 runs only the plain build (for a quick local check).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh || exit 1
+
+jobs=$(nproc)
+failed=()
+
+configure_and_build() {  # dir, cmake options...
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; return 1; }
+  cmake --build "$dir" -j"$jobs"
+}
+
+run_ctest() {  # name, dir, [prefix command...]
+  local name=$1 dir=$2
+  shift 2
+  echo "=== $name tests"
+  "$@" ctest --test-dir "$dir" --output-on-failure -j"$jobs" || failed+=("$name")
+}
+
+mkdir -p build
+if configure_and_build build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
+  run_ctest plain build/plain
+else
+  failed+=("plain build")
+fi
+
+if [ "${QEL_QUICK:-0}" != 1 ]; then
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+  if configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DQEL_LIBRARY_ONLY=ON -DQEL_SANITIZE=address; then
+    run_ctest "asan+ubsan" build/asan
+  else
+    failed+=("asan build")
+  fi
+  if configure_and_build build/tsan -DCMAKE_BUILD_TYPE=Debug -DQEL_LIBRARY_ONLY=ON -DQEL_SANITIZE=thread; then
+    # ThreadSanitizer needs the classic address-space layout on recent kernels.
+    run_ctest tsan build/tsan setarch "$(uname -m)" -R
+  else
+    failed+=("tsan build")
+  fi
+  if [ -x scripts/fuzz.sh ]; then
+    echo "=== fuzzing"
+    scripts/fuzz.sh || failed+=("fuzzing")
+  fi
+fi
+
+if ((${#failed[@]})); then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "All test runs passed."

@@ -1,0 +1,290 @@
+#include "core/CVESKDevice.h"
+
+#include <cstring>
+
+#include "core/FirmwareFile.h"
+#include "core/TransportFactory.h"
+#include "core/WatcherThread.h"
+#include "ethernet/WatekFirmTibbo.h"
+#include "text/TextUtil.h"
+#include "transport/CPustyInterfejs.h"
+#include "usb/CUSB.h"
+#include "wifi/WiFiModule.h"
+
+namespace qel {
+namespace {
+
+constexpr int32_t kKindUsb = 1;
+
+enum FirmwarePhase : int32_t {
+    kStartSent = 64,
+    kStartRepeated = 65,
+    kLineSentOnce = 66,
+    kLineSentTwice = 67,
+    kAllLinesSent = 68,
+};
+
+enum FirmwareStatus : int32_t {
+    kUploadComplete = 2,
+    kLineRefusedTwice = 3,
+    kLineUnanswered = 4,
+    kUnexpectedReply = 5,
+};
+
+bool IsFirmwarePhase(int32_t phase) {
+    return phase >= kStartSent && phase <= kAllLinesSent;
+}
+
+}  // namespace
+
+CVESKDevice::CVESKDevice() : transport_(std::make_unique<CPustyInterfejs>()) {}
+
+CVESKDevice::~CVESKDevice() {
+    StopListener();
+    Disconnect();
+    // The old transport must be closed before the D2XX library goes away.
+    DestroyTransport();
+    if (connectionKind_ == kKindUsb) {
+        ReleaseUsbLibrary();
+    }
+}
+
+void CVESKDevice::Release() {
+    delete this;
+}
+
+void CVESKDevice::DestroyTransport() {
+    wifi_.reset();
+    transport_.reset();
+}
+
+void CVESKDevice::SetConnectionKind(int32_t kind) {
+    DestroyTransport();
+    if (connectionKind_ == kKindUsb) {
+        ReleaseUsbLibrary();
+    }
+    connectionKind_ = kind;
+    if (kind == kKindUsb) {
+        LoadUsbLibrary();
+    }
+    transport_ = CreateTransport(kind);
+}
+
+bool CVESKDevice::SetParameter(const char* key, const char* value) {
+    return transport_ && transport_->SetParam(key, value);
+}
+
+const char* CVESKDevice::GetParameter(const char* key) {
+    if (key != nullptr && std::strcmp(key, "ConnectionKind") == 0) {
+        switch (connectionKind_) {
+            case 0:
+                return "RS232";
+            case 1:
+                return "USB";
+            case 2:
+                return "ETH";
+            default:
+                return nullptr;
+        }
+    }
+    return transport_ ? transport_->GetParam(key) : nullptr;
+}
+
+bool CVESKDevice::Connect() {
+    if (!transport_ || !transport_->Open()) {
+        return false;
+    }
+    wifi_ = std::make_unique<WiFiModule>(transport_.get());
+    return true;
+}
+
+bool CVESKDevice::Disconnect() {
+    if (!transport_ || !transport_->IsOpen()) {
+        return true;
+    }
+    if (!transport_->Close()) {
+        return false;
+    }
+    wifi_.reset();
+    return true;
+}
+
+bool CVESKDevice::SendSJ(int32_t timeoutMs) {
+    return SendExpect("SJ\r\n", "MJ\r\n", timeoutMs);
+}
+
+bool CVESKDevice::StopListener() {
+    if (listener_) {
+        listener_->Terminate();
+        if (listener_->IsListenerThread()) {
+            // Called from a callback: the listener ends once the callback
+            // returns; it is freed by the next dialogue or the destructor.
+            return true;
+        }
+        listener_.reset();
+    }
+    return true;
+}
+
+bool CVESKDevice::Send(const std::string& text) {
+    return transport_ && transport_->Write(text);
+}
+
+bool CVESKDevice::SendExpect(const std::string& command, const std::string& expected,
+                             int32_t timeoutMs) {
+    return transport_ &&
+           transport_->WriteExpect(command, expected, static_cast<uint32_t>(timeoutMs));
+}
+
+bool CVESKDevice::SendCollect(std::string& text, int32_t count, int32_t timeoutMs) {
+    return transport_ && transport_->WriteRead(text, count, static_cast<uint32_t>(timeoutMs));
+}
+
+bool CVESKDevice::SendAndListen(int32_t phase, const std::string& command, int32_t timeoutMs) {
+    bool resume = false;
+    int32_t resumePhase = 0;
+    if (listener_) {
+        if (listener_->TimeoutMs() == 0) {
+            resume = true;
+            resumePhase = listener_->Phase();
+        }
+        listener_.reset();  // terminates and waits
+    }
+    if (!transport_) {
+        return false;
+    }
+    transport_->Write(command);
+    listener_ = std::make_unique<WatcherThread>(transport_.get(), this, phase, resume, resumePhase);
+    listener_->Start(timeoutMs);
+    return true;
+}
+
+int32_t CVESKDevice::Phase() const {
+    return listener_ ? listener_->Phase() : -1;
+}
+
+void CVESKDevice::SetPhase(int32_t phase) {
+    if (listener_) {
+        listener_->SetPhase(phase);
+    }
+}
+
+bool CVESKDevice::UpdateFirmware(const char* path, bool sendStartCommand, bool ethernetModule,
+                                 ProgressCallback onProgress, StatusCallback onStatus) {
+    if (ethernetModule) {
+        return StartModuleFirmwareUpdate(path, transport_.get(), onProgress, onStatus);
+    }
+    firmwareProgress_ = onProgress;
+    firmwareStatus_ = onStatus;
+    firmwareLineIndex_ = -1;
+    std::vector<std::string> lines = ReadFirmwareLines(path == nullptr ? "" : path);
+    if (lines.empty()) {
+        return false;
+    }
+    if (IsFirmwarePhase(Phase())) {
+        StopListener();  // a running upload still reads the old lines
+    }
+    firmwareLines_ = std::move(lines);
+    if (sendStartCommand) {
+        return SendAndListen(kStartSent, "Sfirmwupd\r\n", 1000);
+    }
+    firmwareLineIndex_ = 0;
+    return SendAndListen(kLineSentOnce, firmwareLines_[0] + "\r\n", 200);
+}
+
+bool CVESKDevice::HandleLine(const std::string& line, int32_t& remainingMs) {
+    if (!IsFirmwarePhase(Phase())) {
+        return true;  // no dialogue of ours: the first line ends the listener
+    }
+    remainingMs = 200;
+    if (ContainsNoCase(line, "f3")) {
+        return FinishFirmwareUpdate(kUploadComplete);
+    }
+    if (ContainsNoCase(line, "f1")) {
+        return SendNextFirmwareLine();
+    }
+    if (ContainsNoCase(line, "f2")) {
+        return ResendFirmwareLine();
+    }
+    if (ContainsNoCase(line, "Mfirmwupd\r\n")) {
+        remainingMs = 1000;
+        if (SetParameter("baud", "115200")) {
+            return SendNextFirmwareLine();
+        }
+        return FinishFirmwareUpdate(kUnexpectedReply);
+    }
+    return FinishFirmwareUpdate(kUnexpectedReply);
+}
+
+void CVESKDevice::HandleTimeout(int32_t& remainingMs) {
+    switch (Phase()) {
+        case kStartSent:
+            remainingMs = 1500;
+            SetPhase(kStartRepeated);
+            Send("Sfirmwupd\r\n");
+            break;
+        case kStartRepeated:
+            if (SetParameter("baud", "115200")) {
+                remainingMs = 1000;
+                SendNextFirmwareLine();
+            } else {
+                FinishFirmwareUpdate(kUnexpectedReply);
+            }
+            break;
+        case kLineSentOnce:
+            remainingMs = 200;
+            ResendFirmwareLine();
+            break;
+        case kLineSentTwice:
+            FinishFirmwareUpdate(kLineUnanswered);
+            break;
+        case kAllLinesSent:
+            FinishFirmwareUpdate(kUploadComplete);
+            break;
+        default:
+            break;
+    }
+}
+
+bool CVESKDevice::SendNextFirmwareLine() {
+    if (Phase() == kAllLinesSent) {
+        // A further "f1" after the last line: nothing is left to send; the
+        // scale's "f3" or its silence completes the upload.
+        return false;
+    }
+    SetPhase(kLineSentOnce);
+    ++firmwareLineIndex_;
+    const auto lineCount = static_cast<int32_t>(firmwareLines_.size());
+    if (firmwareLineIndex_ >= lineCount) {
+        SetPhase(kAllLinesSent);
+        return false;
+    }
+    Send(firmwareLines_[static_cast<size_t>(firmwareLineIndex_)] + "\r\n");
+    if (firmwareProgress_ != nullptr) {
+        firmwareProgress_(static_cast<double>(firmwareLineIndex_) / lineCount);
+    }
+    return false;
+}
+
+bool CVESKDevice::ResendFirmwareLine() {
+    if (Phase() == kLineSentTwice) {
+        return FinishFirmwareUpdate(kLineRefusedTwice);
+    }
+    SetPhase(kLineSentTwice);
+    const auto index = static_cast<size_t>(firmwareLineIndex_);
+    if (index < firmwareLines_.size()) {
+        Send(firmwareLines_[index] + "\r\n");
+    }
+    return false;
+}
+
+bool CVESKDevice::FinishFirmwareUpdate(int32_t status) {
+    firmwareLines_.clear();
+    firmwareLines_.shrink_to_fit();
+    if (firmwareStatus_ != nullptr) {
+        firmwareStatus_(status);
+    }
+    return true;
+}
+
+}  // namespace qel

@@ -1,0 +1,353 @@
+#include "core/CVESKScale.h"
+
+#include <stdexcept>
+#include <string_view>
+
+#include "core/AlibiRecordParser.h"
+#include "text/TextUtil.h"
+#include "wifi/WiFiModule.h"
+
+namespace qel {
+namespace {
+
+enum AlibiPhase : int32_t {
+    kWeighingReply = 0,
+    kTransferAnnounced = 4,
+    kType = 5,
+    kSerialNumber = 6,
+    kProductionDate = 7,
+    kCount = 8,
+    kHeader = 9,
+    kRecords = 10,
+};
+
+enum AlibiStatus : int32_t { kHeaderReceived = 0, kAllRecordsStored = 1, kNoAnswer = 2 };
+
+constexpr int32_t kAlibiBudgetMs = 200;
+
+bool IsAlibiPhase(int32_t phase) {
+    return phase >= kTransferAnnounced && phase <= kRecords;
+}
+
+std::string_view WithoutLineEnd(std::string_view line) {
+    if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n") {
+        line.remove_suffix(2);
+    }
+    return line;
+}
+
+// An identity line is "label:value"; the value is kept as sent, blanks
+// included. A line without a colon is kept whole.
+std::string IdentityValue(std::string_view line) {
+    line = WithoutLineEnd(line);
+    size_t colon = line.find(':');
+    return std::string(colon == std::string_view::npos ? line : line.substr(colon + 1));
+}
+
+// Splits at CR LF, a lone CR or a lone LF; a break at the very end opens no
+// further line.
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        start = end + (crlf ? 2 : 1);
+    }
+    return lines;
+}
+
+}  // namespace
+
+CVESKScale::~CVESKScale() {
+    // The listener calls into this object: it must be gone before anything
+    // of it is freed.
+    StopListener();
+}
+
+// ---- identity -------------------------------------------------------------
+
+DeviceInfo CVESKScale::GetDeviceInfo() {
+    DeviceInfo info{};
+    info.type = identity_[kType].c_str();
+    info.serialNumber = ParseInt32(identity_[kSerialNumber]).value_or(-1);
+    info.productionDate = identity_[kProductionDate].c_str();
+    info.extraText1 = nullptr;
+    info.recordHeader = identity_[kRecordHeader].c_str();
+    info.extraNumber = 0;
+    info.extraText2 = nullptr;
+    return info;
+}
+
+DeviceInfo CVESKScale::ReadSW9(int32_t timeoutMs) {
+    std::string reply = "SW9\r\n";
+    SendCollect(reply, 190, timeoutMs);
+    std::vector<std::string> lines = SplitLines(reply);
+    for (size_t i = 0; i < lines.size() && i < identity_.size(); ++i) {
+        identity_[i] = std::move(lines[i]);
+    }
+    DeviceInfo info{};
+    info.type = identity_[kType].c_str();
+    info.serialNumber = ParseInt32(identity_[kSerialNumber]).value_or(0);
+    info.productionDate = identity_[kProductionDate].c_str();
+    info.extraText1 = identity_[kText4].c_str();
+    info.recordHeader = identity_[kRecordHeader].c_str();
+    info.extraNumber = ParseInt32(identity_[kText6]).value_or(0);
+    info.extraText2 = identity_[kText7].c_str();
+    return info;
+}
+
+// ---- alibi memory ---------------------------------------------------------
+
+void CVESKScale::StopAlibiListener() {
+    // A read still running appends to the list and calls the callbacks that
+    // are about to be replaced.
+    if (IsAlibiPhase(Phase())) {
+        StopListener();
+    }
+}
+
+bool CVESKScale::StartAlibiRead(ProgressCallback onProgress, StatusCallback onStatus) {
+    StopAlibiListener();
+    onProgress_ = onProgress;
+    onStatus_ = onStatus;
+    retried_ = false;
+    recordLines_.clear();
+    recordLines_.shrink_to_fit();
+    return SendAndListen(kTransferAnnounced, "Salibitrn\r\n", kAlibiBudgetMs);
+}
+
+int64_t CVESKScale::GetAlibiRecordCount() {
+    return recordCount_;
+}
+
+AlibiRecord CVESKScale::GetAlibiRecord(int64_t index) {
+    if (index < 1 || static_cast<uint64_t>(index) > recordLines_.size()) {
+        throw std::out_of_range("List index out of bounds (" + FormatInt(index) + ")");
+    }
+    const std::string& line = recordLines_[static_cast<size_t>(index - 1)];
+    return ParseAlibiRecord(line, fieldSlots_,
+                            [this](const std::string& unit) { return UnitCode(unit.c_str()); });
+}
+
+bool CVESKScale::HandleAlibiLine(const std::string& line, int32_t& remainingMs) {
+    remainingMs = kAlibiBudgetMs;
+    retried_ = false;
+    switch (Phase()) {
+        case kTransferAnnounced:
+            SwitchToTransferSpeed();
+            return false;
+        case kType:
+            identity_[kType] = IdentityValue(line);
+            SetPhase(kSerialNumber);
+            return false;
+        case kSerialNumber:
+            identity_[kSerialNumber] = IdentityValue(line);
+            SetPhase(kProductionDate);
+            return false;
+        case kProductionDate:
+            identity_[kProductionDate] = IdentityValue(line);
+            SetPhase(kCount);
+            return false;
+        case kCount: {
+            auto count = ParseInt32(IdentityValue(line));
+            if (!count) {
+                throw std::invalid_argument("'" + IdentityValue(line) + "' is not a valid integer");
+            }
+            recordCount_ = *count;
+            SetPhase(kHeader);
+            return false;
+        }
+        case kHeader:
+            identity_[kRecordHeader] = line;
+            if (StatusCallback onStatus = onStatus_) {
+                onStatus(kHeaderReceived);
+            }
+            SetPhase(kRecords);
+            Send("Salibinext\r\n");
+            return false;
+        default:
+            if (ContainsNoCase(line, "Malibiprn")) {
+                FinishAlibiRead();
+                return true;
+            }
+            HandleRecordLine(line);
+            return false;
+    }
+}
+
+// The scale switches to the transfer speed after "Salibitrn"; so does the
+// library, remembering the caller's settings for the end of the read.
+void CVESKScale::SwitchToTransferSpeed() {
+    // Each GetParameter answer is overwritten by the next: copy in turn.
+    const char* baud = GetParameter("baud");
+    savedBaud_ = baud != nullptr ? baud : "";
+    const char* parity = GetParameter("parity");
+    savedParity_ = parity != nullptr ? parity : "";
+    SetParameter("baud", "115200");
+    SetParameter("parity", "E");
+    Send("Salibiprn\r\n");
+    SetPhase(kType);
+}
+
+void CVESKScale::HandleRecordLine(const std::string& line) {
+    const double recordNumber = RecordNumberForProgress(line);
+    if (ProgressCallback onProgress = onProgress_) {
+        const double fraction =
+            recordCount_ > 0 ? (static_cast<double>(recordCount_) - recordNumber) / recordCount_
+                             : 0;
+        onProgress(fraction);
+    }
+    recordLines_.push_back(line);
+    Send("Salibinext\r\n");
+}
+
+void CVESKScale::FinishAlibiRead() {
+    SetParameter("baud", savedBaud_.c_str());
+    SetParameter("parity", savedParity_.c_str());
+    if (StatusCallback onStatus = onStatus_) {
+        onStatus(kAllRecordsStored);
+    }
+}
+
+void CVESKScale::HandleAlibiTimeout(int32_t& remainingMs) {
+    switch (Phase()) {
+        case kTransferAnnounced:
+            remainingMs = kAlibiBudgetMs;
+            if (!retried_) {
+                Send("Salibitrn\r\n");
+                retried_ = true;
+            } else {
+                SwitchToTransferSpeed();
+            }
+            break;
+        case kType:
+            if (StatusCallback onStatus = onStatus_) {
+                onStatus(kNoAnswer);
+            }
+            break;
+        case kRecords:
+            Send("Salibinext\r\n");
+            if (!retried_) {
+                remainingMs = kAlibiBudgetMs;
+                retried_ = true;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+// ---- weighing commands ----------------------------------------------------
+
+bool CVESKScale::SendST(int32_t timeoutMs) {
+    return SendExpect("ST\r\n", "MT\r\n", timeoutMs);
+}
+
+bool CVESKScale::SendSZ(int32_t timeoutMs) {
+    return SendExpect("SZ\r\n", "MZ\r\n", timeoutMs);
+}
+
+bool CVESKScale::SendSS(int32_t timeoutMs) {
+    return SendExpect("SS\r\n", "MS\r\n", timeoutMs);
+}
+
+bool CVESKScale::SendSL(double value, int32_t timeoutMs) {
+    return SendExpect("SL" + FormatGeneral(value) + "\r\n", "ML\r\n", timeoutMs);
+}
+
+bool CVESKScale::SendSH(double value, int32_t timeoutMs) {
+    return SendExpect("SH" + FormatGeneral(value) + "\r\n", "MH\r\n", timeoutMs);
+}
+
+WeighingResult CVESKScale::ReadSx3(int32_t timeoutMs) {
+    WeighingResult result{};
+    std::string reply = "Sx3\r\n";
+    SendCollect(reply, 16, timeoutMs);
+    result.received = !reply.empty();
+    result.status = ContainsNoCase(reply, "S") ? 1 : 0;
+    std::string_view trimmed = Trim(reply);
+    result.unit = UnitCode(std::string(trimmed).c_str());
+    if (ContainsNoCase(trimmed, "H") && trimmed.size() > 3) {
+        result.value = LeadingDouble(trimmed.substr(1, trimmed.size() - 3)).value_or(0);
+    }
+    result.noHighLow = true;
+    return result;
+}
+
+bool CVESKScale::RequestSI(WeighingCallback onWeight, int32_t timeoutMs) {
+    onWeight_ = onWeight;
+    return SendAndListen(kWeighingReply, "SI\r\n", timeoutMs);
+}
+
+// "SI" reply: sign in column 1, value in columns 2 to 11, unit in 11 to 13.
+bool CVESKScale::HandleWeighingLine(const std::string& line) {
+    WeighingResult result{};
+    result.received = true;
+    result.noHighLow = !ContainsNoCase(line, "H") && !ContainsNoCase(line, "L");
+    const std::string_view text(line);
+    result.unit = UnitCode(std::string(text.substr(std::min<size_t>(10, text.size()), 3)).c_str());
+    result.status = 1;
+    result.value = LeadingDouble(text.substr(std::min<size_t>(1, text.size()), 10)).value_or(0);
+    if (!text.empty() && text.front() == '-') {
+        result.value = -result.value;
+    }
+    if (WeighingCallback onWeight = onWeight_) {
+        onWeight(result);
+    }
+    return true;
+}
+
+int32_t CVESKScale::UnitCode(const char* text) {
+    static constexpr std::pair<std::string_view, int32_t> kUnits[] = {
+        {"ct", 1}, {"mg", 2}, {"kg", 4}, {"lb", 5},  {"ozt", 7},
+        {"oz", 6}, {"gr", 8}, {"g", 3},  {"dwt", 9}, {"N", 14},
+    };
+    if (text == nullptr) {
+        return 0;
+    }
+    for (const auto& [symbol, code] : kUnits) {
+        if (ContainsNoCase(text, symbol)) {
+            return code;
+        }
+    }
+    return 0;
+}
+
+// ---- handlers -------------------------------------------------------------
+
+bool CVESKScale::HandleLine(const std::string& line, int32_t& remainingMs) {
+    const int32_t phase = Phase();
+    if (phase == kWeighingReply) {
+        return HandleWeighingLine(line);
+    }
+    if (IsAlibiPhase(phase)) {
+        return HandleAlibiLine(line, remainingMs);
+    }
+    return CVESKDevice::HandleLine(line, remainingMs);
+}
+
+void CVESKScale::HandleTimeout(int32_t& remainingMs) {
+    if (IsAlibiPhase(Phase())) {
+        HandleAlibiTimeout(remainingMs);
+        return;
+    }
+    CVESKDevice::HandleTimeout(remainingMs);
+}
+
+// ---- WiFi -----------------------------------------------------------------
+
+bool CVESKScale::SetWiFiParameter(const char* key, const char* value) {
+    return WiFi() != nullptr && WiFi()->Configure(key, value);
+}
+
+const char* CVESKScale::GetWiFiParameter(const char* key) {
+    return WiFi() != nullptr ? WiFi()->Query(key) : nullptr;
+}
+
+}  // namespace qel

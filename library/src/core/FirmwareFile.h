@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qel {
+
+// The lines of a firmware text file, without line breaks (CR LF, LF or CR).
+// A UTF-8 byte-order mark is skipped. Throws std::runtime_error when the
+// file cannot be opened.
+std::vector<std::string> ReadFirmwareLines(const std::string& path);
+
+}  // namespace qel

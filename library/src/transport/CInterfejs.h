@@ -1,0 +1,64 @@
+// The byte-stream transport every exchange with the scale goes through: a
+// serial line, an FTDI USB converter or the Ethernet module. Besides the
+// primitive Write and Read it carries the exchange routines all transports
+// share: read one CR LF line, send and collect a reply, send and compare.
+//
+// Strings are 8-bit and may hold any byte value. A transport is driven by one
+// thread at a time; its own threads only fill its receive side.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qel {
+
+class CInterfejs {
+public:
+    // Rates every transport accepts, searched in this order.
+    static constexpr int32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+    // `accepted` tells whether SetBaud/SetParity took the new value.
+    virtual bool ApplyBaud(bool accepted) = 0;
+    virtual bool ApplyParity(bool accepted) = 0;
+    virtual ~CInterfejs();
+    // True when the key is known and the value taken.
+    virtual bool SetParam(const char* key, const char* value) = 0;
+    // Null for an unknown key. The text stays valid until the next GetParam.
+    virtual const char* GetParam(const char* key);
+    virtual bool Open() = 0;
+    virtual bool Close() = 0;
+    virtual bool IsOpen() = 0;
+    virtual bool Write(std::string data) = 0;
+    // In: `count` bytes wanted. Out: what was taken (at most `count`) and how
+    // many. Each transport says how long it waits and what it returns.
+    virtual bool Read(std::string& out, int32_t& count) = 0;
+    // Collects bytes until the text ends with CR LF, `maxBytes` arrived or
+    // `timeoutMs` passed; partial text is handed back. True on CR LF.
+    virtual bool ReadLine(std::string& out, const int32_t& maxBytes, uint32_t timeoutMs);
+    // Sends `data` (nothing when empty), then collects up to `count` bytes
+    // until `idleTimeoutMs` pass without a byte. 2147483647 means "until
+    // silence". `data` and `count` come back with what was received.
+    virtual bool WriteRead(std::string& data, int32_t& count, uint32_t idleTimeoutMs);
+    // Sends `command` and compares the reply, as long as `expected`, with it;
+    // both trimmed of blanks and control bytes at the ends.
+    virtual bool WriteExpect(std::string command, std::string expected, uint32_t idleTimeoutMs);
+    virtual bool SetReadTimeout(int32_t ms) = 0;
+
+    bool SetBaud(int32_t baud);
+    bool SetParity(char letter);
+
+    int32_t Baud() const { return baud_; }
+    char Parity() const { return parity_; }
+
+protected:
+    // Stores `text` as the answer of GetParam and returns a pointer to it.
+    const char* ReturnParam(std::string text);
+
+    int32_t baud_ = 0;
+    char parity_ = 0;
+
+private:
+    std::string paramText_;
+};
+
+}  // namespace qel

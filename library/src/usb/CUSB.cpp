@@ -1,0 +1,9 @@
+#include "usb/CUSB.h"
+
+namespace qel {
+
+void LoadUsbLibrary() {}
+
+void ReleaseUsbLibrary() {}
+
+}  // namespace qel

@@ -86,7 +86,9 @@ DeviceInfo CVESKScale::GetDeviceInfo() {
 
 DeviceInfo CVESKScale::ReadSW9(int32_t timeoutMs) {
     std::string reply = "SW9\r\n";
-    SendCollect(reply, 190, timeoutMs);
+    if (!SendCollect(reply, 190, timeoutMs)) {
+        reply.clear();
+    }
     std::vector<std::string> lines = SplitLines(reply);
     for (size_t i = 0; i < lines.size() && i < identity_.size(); ++i) {
         identity_[i] = std::move(lines[i]);
@@ -268,7 +270,9 @@ bool CVESKScale::SendSH(double value, int32_t timeoutMs) {
 WeighingResult CVESKScale::ReadSx3(int32_t timeoutMs) {
     WeighingResult result{};
     std::string reply = "Sx3\r\n";
-    SendCollect(reply, 16, timeoutMs);
+    if (!SendCollect(reply, 16, timeoutMs)) {
+        reply.clear();  // a transport that cannot send leaves the command here
+    }
     result.received = !reply.empty();
     result.status = ContainsNoCase(reply, "S") ? 1 : 0;
     std::string_view trimmed = Trim(reply);

@@ -140,7 +140,11 @@ std::string FormatGeneral(double value) {
     size_t ePos = scientific.find('e');
     std::string mantissa = scientific.substr(0, ePos);
     int exponent = 0;
-    std::from_chars(scientific.data() + ePos + 1, scientific.data() + scientific.size(), exponent);
+    const char* exponentText = scientific.data() + ePos + 1;
+    if (*exponentText == '+') {
+        ++exponentText;
+    }
+    std::from_chars(exponentText, scientific.data() + scientific.size(), exponent);
     bool negative = mantissa.front() == '-';
     if (negative) {
         mantissa.erase(0, 1);
@@ -156,7 +160,7 @@ std::string FormatGeneral(double value) {
     }
     std::string out = negative ? "-" : "";
     const int digitCount = static_cast<int>(digits.size());
-    if (exponent >= 15 || exponent < -5) {
+    if (exponent >= 15 || exponent < -4) {
         out += digits.substr(0, 1);
         if (digitCount > 1) {
             out += "." + digits.substr(1);

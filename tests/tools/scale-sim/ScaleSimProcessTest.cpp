@@ -1,0 +1,148 @@
+#include "ScaleSimProcess.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "LineClients.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string LinkPath(const char* name) {
+    return ::testing::TempDir() + name;
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+}  // namespace
+
+TEST(ScaleSimProcess, ReadsTheAlibiMemoryOverThePseudoTerminal) {
+    ScaleSimProcess sim({"--records", "2", "--seed", "5"});
+    ASSERT_FALSE(sim.PtyPath().empty());
+    SerialClient port(sim.PtyPath(), B9600);
+    ASSERT_TRUE(port.IsOpen());
+
+    EXPECT_EQ(port.Exchange("Salibitrn\r\n"), "Malibitrn\r\n");
+    port.SetSpeed(B115200, true);
+    port.Send("Salibiprn\r\n");
+    EXPECT_EQ(port.CollectLines(5),
+              "Type:SIM 6/C1\r\nSerial number:560123\r\nProduction date:2019-03-01\r\n"
+              "Records:2\r\nREC_ID;DATE;TIME;NUM;USER_ID;PROD_ID;NET;GROSS;TARE;UNIT;DEC;STB\r\n");
+    port.Send("Salibinext\r\n");
+    EXPECT_EQ(port.CollectLines(1).rfind("2;", 0), 0u);
+    port.Send("Salibinext\r\n");
+    EXPECT_EQ(port.CollectLines(1).rfind("1;", 0), 0u);
+    port.Send("Salibinext\r\n");
+    EXPECT_EQ(port.CollectLines(1), "Malibiprn\r\n");
+    port.SetSpeed(B9600);
+    EXPECT_EQ(port.Exchange("ST\r\n"), "MT\r\n");
+}
+
+TEST(ScaleSimProcess, UnderstandsCommandsOnlyAtTheirSpeed) {
+    ScaleSimProcess sim({"--baud", "19200"});
+    SerialClient port(sim.PtyPath(), B9600);
+    EXPECT_EQ(port.Exchange("ST\r\n"), "");
+    EXPECT_EQ(port.Exchange("Salibiprn\r\n"), "");
+    port.SetSpeed(B19200);
+    EXPECT_EQ(port.Exchange("ST\r\n"), "MT\r\n");
+    port.SetSpeed(B115200);
+    EXPECT_EQ(port.Exchange("ST\r\n"), "");
+    EXPECT_NE(port.Exchange("Salibiprn\r\n"), "");
+}
+
+TEST(ScaleSimProcess, AnyBaudUnderstandsEverySpeed) {
+    ScaleSimProcess sim({"--any-baud"});
+    SerialClient port(sim.PtyPath(), B2400);
+    EXPECT_EQ(port.Exchange("SJ\r\n"), "MJ\r\n");
+    EXPECT_NE(port.Exchange("Salibiprn\r\n"), "");
+}
+
+TEST(ScaleSimProcess, SurvivesThePortBeingClosedAndReopened) {
+    ScaleSimProcess sim({});
+    for (int i = 0; i < 3; ++i) {
+        SerialClient port(sim.PtyPath());
+        EXPECT_EQ(port.Exchange("SZ\r\n"), "MZ\r\n");
+    }
+    EXPECT_TRUE(sim.Running());
+}
+
+TEST(ScaleSimProcess, PlacesAndRemovesTheLink) {
+    const std::string link = LinkPath("scale-sim-link-test");
+    {
+        ScaleSimProcess sim({"--link", link});
+        ASSERT_TRUE(Exists(link));
+        SerialClient port(link);
+        EXPECT_EQ(port.Exchange("SS\r\n"), "MS\r\n");
+        sim.Stop();
+        EXPECT_TRUE(WIFEXITED(sim.ExitStatus()));
+        EXPECT_EQ(WEXITSTATUS(sim.ExitStatus()), 0);
+    }
+    EXPECT_FALSE(Exists(link));
+}
+
+TEST(ScaleSimProcess, HangsUpAfterTheAskedNumberOfRecords) {
+    ScaleSimProcess sim({"--records", "5", "--drop-after", "1", "--any-baud"});
+    SerialClient port(sim.PtyPath());
+    port.Send("Salibiprn\r\n");
+    port.CollectLines(5);
+    port.Send("Salibinext\r\n");
+    EXPECT_EQ(port.CollectLines(1).rfind("5;", 0), 0u);
+    // With its only carrier gone the simulator has nothing left to serve.
+    EXPECT_TRUE(sim.WaitForExit(5s));
+}
+
+TEST(ScaleSimProcess, DeliversRepliesInChunks) {
+    ScaleSimProcess sim({"--chunk", "2", "--chunk-gap", "40"});
+    SerialClient port(sim.PtyPath());
+    port.Send("Salibitrn\r\n");
+    // The first piece comes at once, the rest only after the pauses.
+    EXPECT_EQ(port.Collect(20ms), "Ma");
+    EXPECT_EQ(port.Collect(300ms), "libitrn\r\n");
+}
+
+TEST(ScaleSimProcess, PacesRepliesAtTheLineRate) {
+    ScaleSimProcess sim({"--pace", "--baud", "1200"});
+    SerialClient port(sim.PtyPath(), B1200);
+    // At 1200 baud 8N1 the 5 bytes of "Sx3" take 42 ms to arrive, the 16 of the reply 133 ms.
+    const auto start = std::chrono::steady_clock::now();
+    port.Send("Sx3\r\n");
+    const std::string reply = port.CollectLines(1);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(reply.size(), 16u);
+    EXPECT_GE(elapsed, 160ms);
+    EXPECT_LT(elapsed, 3s);
+}
+
+TEST(ScaleSimProcess, ServesTheScaleOverTcp) {
+    ScaleSimProcess sim({"--tcp", "127.0.0.3:0"});
+    EXPECT_EQ(sim.TcpAddress(), "127.0.0.3");
+    ASSERT_GT(sim.TcpPort(), 0);
+    EXPECT_TRUE(sim.PtyPath().empty());
+    TcpClient client(sim.TcpAddress(), sim.TcpPort());
+    ASSERT_TRUE(client.IsOpen());
+    EXPECT_EQ(client.Exchange("ST\r\n"), "MT\r\n");
+    // No line speed on the network: the transfer commands are understood as they come.
+    client.Send("Salibiprn\r\n");
+    EXPECT_NE(client.CollectLines(5).find("Records:1000\r\n"), std::string::npos);
+}
+
+TEST(ScaleSimProcess, RefusesAddressesOutsideTheLoopbackNetwork) {
+    for (const char* address : {"10.0.0.1:5000", "0.0.0.0:5000", "192.168.1.75:1001"}) {
+        EXPECT_EQ(ScaleSimProcess::RunToEnd({"--tcp", address}), 2) << address;
+    }
+    EXPECT_EQ(ScaleSimProcess::RunToEnd({"--silent-at", "nowhere"}), 2);
+    EXPECT_EQ(ScaleSimProcess::RunToEnd({"--baud", "12345"}), 2);
+}
+
+TEST(ScaleSimProcess, ExplainsItselfInHelp) {
+    std::string help;
+    EXPECT_EQ(ScaleSimProcess::RunToEnd({"--help"}, &help), 0);
+    for (const char* option : {"--pty", "--link", "--tcp", "--records", "--silent-at",
+                               "--garbage-at", "--pace", "--fw-refuse", "--wifi-log"}) {
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+}

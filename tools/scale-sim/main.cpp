@@ -1,0 +1,63 @@
+#include <cstdio>
+#include <string>
+
+#include "EventLoop.h"
+#include "PtyServer.h"
+#include "SimOptions.h"
+#include "TcpServer.h"
+
+using namespace scalesim;
+
+namespace {
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "scale-sim: %s\n", message.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SimOptions options;
+    std::string error;
+    if (!ParseSimOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "scale-sim: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(HelpText().c_str(), stdout);
+        return 0;
+    }
+    AlibiMemory memory;
+    if (options.recordsFile.empty()) {
+        memory = AlibiMemory::Generate(options.records, options.seed);
+    } else if (!AlibiMemory::Load(options.recordsFile, memory, error)) {
+        return Fail(error);
+    }
+
+    EventLoop::PrepareSignals();
+    const DeviceSetup setup{&options.scale, &memory, &options.wifi, options.delivery,
+                            options.trace};
+    EventLoop loop;
+    std::string endpoints;
+    if (options.pty) {
+        auto pty = PtyServer::Open(setup, options.linkPath, error);
+        if (!pty) {
+            return Fail(error);
+        }
+        endpoints += "pty " + pty->SlavePath() + "\n";
+        loop.Add(std::move(pty));
+    }
+    if (options.tcp) {
+        auto tcp = TcpServer::Open(setup, *options.tcp, nullptr, error);
+        if (!tcp) {
+            return Fail(error);
+        }
+        endpoints += "tcp " + tcp->Address().ToString() + "\n";
+        loop.Add(std::move(tcp));
+    }
+    std::fputs((endpoints + "ready\n").c_str(), stdout);
+    std::fflush(stdout);
+    loop.Run();
+    return 0;
+}

@@ -1,0 +1,438 @@
+#include "ethernet/CEthernet.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "ethernet/ReceiverThread.h"
+#include "ethernet/TibboService.h"
+#include "ethernet/WatekFirmTibbo.h"
+#include "platform/Socket.h"
+#include "text/TextUtil.h"
+
+namespace qel {
+namespace {
+
+constexpr auto kReadWait = std::chrono::milliseconds(100);
+constexpr auto kVersionReplyWait = std::chrono::milliseconds(100);
+constexpr int kConnectTimeoutMs = 10000;
+// A peer that takes nothing for this long is stuck; the send fails.
+constexpr int kSendStallMs = 5000;
+// Broadcast replies are listed one per datagram; a flood must not grow the
+// list without end.
+constexpr size_t kMaxResponders = 4096;
+
+// A failure inside one operation, raised with its short text and handled in
+// the same operation: the caller sees only false.
+class EthernetFailure : public std::runtime_error {
+public:
+    EthernetFailure(const char* text, const std::string& reason)
+        : std::runtime_error(reason.empty() ? std::string(text)
+                                            : std::string(text) + " (" + reason + ")") {}
+};
+
+bool Is(const char* key, const char* name) {
+    return std::strcmp(key, name) == 0;
+}
+
+// The owner name is the field between the identity's last two '/'.
+std::string OwnerOf(const std::string& identity) {
+    const size_t last = identity.rfind('/');
+    if (last == std::string::npos) {
+        return std::string();
+    }
+    const std::string head = identity.substr(0, last);
+    const size_t previous = head.rfind('/');
+    return previous == std::string::npos ? head : head.substr(previous + 1);
+}
+
+// The MAC text follows the status letter, up to the first '/'.
+std::string MacOf(const std::string& identity) {
+    const size_t slash = identity.find('/');
+    if (slash == std::string::npos) {
+        return std::string();
+    }
+    return slash <= 1 ? std::string() : identity.substr(1, slash - 1);
+}
+
+}  // namespace
+
+// The parts of one open connection. They are shared, so that an exchange
+// running on another thread keeps them alive while Close takes them away.
+struct CEthernet::Link {
+    std::unique_ptr<Socket> socket;
+    Ipv4Endpoint destination;
+    std::unique_ptr<ReceiverThread> receiver;
+    std::unique_ptr<TibboService> service;  // none on the management port
+
+    void Stop() {
+        if (service) {
+            service->StopService();
+        }
+        if (receiver) {
+            receiver->Stop();
+        }
+    }
+};
+
+CEthernet::CEthernet() {
+    baud_ = 9600;
+    parity_ = 'N';
+}
+
+CEthernet::~CEthernet() {
+    std::unique_ptr<WatekFirmTibbo> update;
+    {
+        std::lock_guard lock(updateMutex_);
+        update = std::move(moduleUpdate_);
+    }
+    if (update) {
+        update->Abort();
+        update.reset();  // waits for the update thread
+    }
+    Close();
+}
+
+bool CEthernet::ApplyBaud(bool /*accepted*/) {
+    // SetBaud stores only rates of the table: a refused rate sends the index
+    // of the rate stored before.
+    const auto* rate = std::find(std::begin(kBaudRates), std::end(kBaudRates), baud_);
+    std::shared_ptr<Link> link = CurrentLink();
+    if (rate == std::end(kBaudRates) || !link || !link->service) {
+        return false;
+    }
+    return link->service->SetModuleBaud(static_cast<uint32_t>(rate - std::begin(kBaudRates)));
+}
+
+bool CEthernet::ApplyParity(bool /*accepted*/) {
+    const uint32_t index = parity_ == 'E' ? 1 : parity_ == 'O' ? 2 : 0;
+    std::shared_ptr<Link> link = CurrentLink();
+    if (!link || !link->service) {
+        return false;
+    }
+    return link->service->SetModuleParity(index);
+}
+
+bool CEthernet::SetParam(const char* key, const char* value) {
+    if (key == nullptr || value == nullptr) {
+        return false;
+    }
+    if (Is(key, "protokol")) {
+        if (!Is(value, "tcp") && !Is(value, "udp")) {
+            return false;
+        }
+        protocol_ = Is(value, "tcp") ? kTcp : kUdp;
+        return true;
+    }
+    if (Is(key, "routing")) {
+        if (Is(value, "unicast")) {
+            routing_ = kUnicast;
+            return true;
+        }
+        if (Is(value, "broadcast")) {
+            routing_ = kBroadcast;
+            protocol_ = kUdp;  // replies from many modules need datagrams
+            return true;
+        }
+        return false;
+    }
+    if (Is(key, "ip")) {
+        std::lock_guard lock(mutex_);
+        ip_ = value;
+        return true;
+    }
+    if (Is(key, "port")) {
+        return SetPort(value);
+    }
+    if (Is(key, "baud")) {
+        return SetBaud(ParseInt32(value).value_or(-1));
+    }
+    if (Is(key, "parity")) {
+        if (!Is(value, "E") && !Is(value, "O") && !Is(value, "N")) {
+            return false;
+        }
+        return SetParity(value[0]);
+    }
+    return false;
+}
+
+bool CEthernet::SetPort(const char* value) {
+    std::optional<int32_t> port = ParseInt32(value);
+    if (!port) {
+        // Callers get the conversion error, as for any malformed number they
+        // hand the library.
+        throw std::invalid_argument(std::string("'") + value + "' is not a valid integer value");
+    }
+    // A port beyond 16 bits would silently become another port on the wire.
+    if (*port <= 0 || *port > 65535) {
+        return false;
+    }
+    port_ = *port;
+    return true;
+}
+
+const char* CEthernet::GetParam(const char* key) {
+    if (key == nullptr) {
+        return nullptr;
+    }
+    if (Is(key, "broadcastip")) {
+        return ReturnParam(ResponderLines());
+    }
+    if (Is(key, "port")) {
+        return ReturnParam(FormatInt(port_));
+    }
+    if (Is(key, "ip")) {
+        return ReturnParam(IpText());
+    }
+    if (Is(key, "baud")) {
+        std::shared_ptr<Link> link = CurrentLink();
+        const int32_t baud = link && link->service ? link->service->GetModuleBaud() : 0;
+        return ReturnParam(FormatInt(baud));
+    }
+    if (Is(key, "owner")) {
+        const std::string identity = Identity();
+        return ReturnParam(identity.empty() ? "?" : OwnerOf(identity));
+    }
+    if (Is(key, "mac")) {
+        const std::string identity = Identity();
+        return ReturnParam(identity.empty() ? "?" : MacOf(identity));
+    }
+    if (Is(key, "firmVer")) {
+        return ReturnParam(FirmwareVersion());
+    }
+    return nullptr;
+}
+
+std::string CEthernet::IpText() const {
+    std::lock_guard lock(mutex_);
+    return ip_;
+}
+
+std::string CEthernet::Identity() {
+    std::shared_ptr<Link> link = CurrentLink();
+    return link && link->service ? link->service->QueryIdentity() : std::string();
+}
+
+std::string CEthernet::FirmwareVersion() {
+    std::shared_ptr<Link> link = CurrentLink();
+    if (link && link->service) {
+        return link->service->QueryFirmwareVersion();
+    }
+    if (protocol_ != kUdp || port_ != kModulePort) {
+        return "?";
+    }
+    // This transport is the management channel itself.
+    Write("V");
+    std::this_thread::sleep_for(kVersionReplyWait);
+    std::string reply;
+    int32_t count = 50;
+    Read(reply, count);
+    return reply.size() > 1 ? reply.substr(1) : std::string();
+}
+
+bool CEthernet::Open() {
+    std::lock_guard lock(mutex_);
+    if (link_) {
+        return true;
+    }
+    try {
+        link_ = MakeLink();
+        connected_ = true;
+        return true;
+    } catch (const EthernetFailure& failure) {
+        lastError_ = failure.what();
+    } catch (const std::system_error& failure) {
+        lastError_ = std::string("couldnt start (") + failure.what() + ")";
+    }
+    return false;
+}
+
+// Called with mutex_ held. A link that fails half-made stops what it started
+// as it goes.
+std::shared_ptr<CEthernet::Link> CEthernet::MakeLink() {
+    const int32_t protocol = protocol_;
+    const int32_t port = port_;
+    std::optional<uint32_t> address = ParseIpv4(ip_);
+    if (!address) {
+        // inet_addr would make it 255.255.255.255: a text that is no address
+        // must not turn into a broadcast.
+        throw EthernetFailure("wrong address", ip_);
+    }
+    std::string reason;
+    auto link = std::make_shared<Link>();
+    const auto kind = protocol == kTcp ? Socket::Kind::kStream : Socket::Kind::kDatagram;
+    link->socket = Socket::Create(kind, &reason);
+    if (!link->socket) {
+        throw EthernetFailure("wrong socket", reason);
+    }
+    link->destination = Ipv4Endpoint{*address, static_cast<uint16_t>(port)};
+    if (routing_ == kBroadcast) {
+        ClearResponders();
+    }
+    if (kind == Socket::Kind::kStream) {
+        if (!link->socket->Connect(link->destination, kConnectTimeoutMs, &reason)) {
+            throw EthernetFailure("couldnt connect", reason);
+        }
+    } else if (!link->socket->BindAnyPort(&reason)) {
+        throw EthernetFailure("wrong socket", reason);
+    }
+    link->receiver = std::make_unique<ReceiverThread>(*this, *link->socket);
+    if (port != kModulePort) {
+        link->service = TibboService::Start(*address, &reason);
+        if (!link->service) {
+            throw EthernetFailure("couldnt start", reason);
+        }
+    }
+    return link;
+}
+
+bool CEthernet::Close() {
+    std::shared_ptr<Link> link;
+    {
+        std::lock_guard lock(mutex_);
+        link = std::move(link_);
+        connected_ = false;
+    }
+    if (!link) {
+        return true;
+    }
+    bool closed = true;
+    try {
+        std::string reason;
+        // A datagram socket has no connection to end.
+        if (link->socket->GetKind() == Socket::Kind::kStream &&
+            !link->socket->ShutdownSend(&reason)) {
+            throw EthernetFailure("failed to disconnect", reason);
+        }
+    } catch (const EthernetFailure& failure) {
+        SetLastError(failure.what());
+        closed = false;
+    }
+    link->Stop();
+    return closed;
+}
+
+bool CEthernet::IsOpen() {
+    return connected_;
+}
+
+bool CEthernet::Write(std::string data) {
+    std::shared_ptr<Link> link = CurrentLink();
+    try {
+        if (!link) {
+            throw EthernetFailure("failed to send", "not open");
+        }
+        std::string reason;
+        if (link->socket->GetKind() == Socket::Kind::kStream) {
+            const std::string_view text(data.c_str());  // up to the first zero byte
+            if (!link->socket->SendAll(text, kSendStallMs, &reason)) {
+                throw EthernetFailure("failed to send", reason);
+            }
+        } else {
+            const bool broadcast = routing_ == kBroadcast;
+            if (broadcast) {
+                ClearResponders();  // the list answers this datagram
+            }
+            if (!link->socket->SendTo(data, link->destination, broadcast, kSendStallMs, &reason)) {
+                throw EthernetFailure("failed to send", reason);
+            }
+        }
+        return true;
+    } catch (const EthernetFailure& failure) {
+        SetLastError(failure.what());
+        if (link) {
+            DropLink(link);  // the caller must Open again
+        }
+        return false;
+    }
+}
+
+bool CEthernet::Read(std::string& out, int32_t& count) {
+    std::shared_ptr<Link> link = CurrentLink();
+    if (link) {
+        out = link->receiver->Take(kReadWait);
+    } else {
+        // Keep the pace of an open transport, so that polling loops over a
+        // closed one do not spin.
+        out.clear();
+        std::this_thread::sleep_for(kReadWait);
+    }
+    count = static_cast<int32_t>(out.size());
+    return count > 0;
+}
+
+bool CEthernet::SetReadTimeout(int32_t /*ms*/) {
+    return false;
+}
+
+bool CEthernet::StartModuleUpdate(std::string path, ProgressCallback onProgress,
+                                  StatusCallback onStatus) {
+    std::lock_guard lock(updateMutex_);
+    if (moduleUpdate_ && moduleUpdate_->IsRunning()) {
+        return false;  // two loads over one transport would take each other's replies
+    }
+    moduleUpdate_.reset();
+    try {
+        moduleUpdate_ =
+            std::make_unique<WatekFirmTibbo>(std::move(path), *this, onProgress, onStatus);
+        moduleUpdate_->Start();
+    } catch (const std::system_error&) {
+        moduleUpdate_.reset();
+        return false;
+    }
+    return true;
+}
+
+std::string CEthernet::LastError() const {
+    std::lock_guard lock(mutex_);
+    return lastError_;
+}
+
+std::shared_ptr<CEthernet::Link> CEthernet::CurrentLink() const {
+    std::lock_guard lock(mutex_);
+    return link_;
+}
+
+void CEthernet::DropLink(const std::shared_ptr<Link>& link) {
+    {
+        std::lock_guard lock(mutex_);
+        if (link_ == link) {
+            link_.reset();
+            connected_ = false;
+        }
+    }
+    link->Stop();
+}
+
+void CEthernet::SetLastError(std::string text) {
+    std::lock_guard lock(mutex_);
+    lastError_ = std::move(text);
+}
+
+void CEthernet::AddResponder(std::string address) {
+    std::lock_guard lock(respondersMutex_);
+    if (responders_.size() < kMaxResponders) {
+        responders_.push_back(std::move(address));
+    }
+}
+
+void CEthernet::ClearResponders() {
+    std::lock_guard lock(respondersMutex_);
+    responders_.clear();
+}
+
+std::string CEthernet::ResponderLines() const {
+    std::lock_guard lock(respondersMutex_);
+    std::string lines;
+    for (const auto& address : responders_) {
+        lines += address;
+        lines += "\r\n";
+    }
+    return lines;
+}
+
+}  // namespace qel

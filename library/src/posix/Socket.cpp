@@ -1,0 +1,220 @@
+#include "platform/Socket.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+namespace qel {
+namespace {
+
+void StoreError(std::string* error, const char* what, int code) {
+    if (error != nullptr) {
+        *error = std::string(what) + ": " + std::strerror(code);
+    }
+}
+
+sockaddr_in ToSockaddr(const Ipv4Endpoint& endpoint) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(endpoint.address);
+    address.sin_port = htons(endpoint.port);
+    return address;
+}
+
+Ipv4Endpoint FromSockaddr(const sockaddr_in& address) {
+    return Ipv4Endpoint{ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
+}
+
+bool IsTransient(int code) {
+    return code == EAGAIN || code == EWOULDBLOCK || code == EINTR;
+}
+
+}  // namespace
+
+std::optional<uint32_t> ParseIpv4(const std::string& text) {
+    in_addr address{};
+    if (inet_aton(text.c_str(), &address) == 0) {
+        return std::nullopt;
+    }
+    return ntohl(address.s_addr);
+}
+
+std::string FormatIpv4(uint32_t address) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        char digits[4];
+        auto result = std::to_chars(digits, digits + sizeof digits, (address >> shift) & 0xFFu);
+        text.append(digits, result.ptr);
+        if (shift != 0) {
+            text += '.';
+        }
+    }
+    return text;
+}
+
+std::unique_ptr<Socket> Socket::Create(Kind kind, std::string* error) {
+    const int type = kind == Kind::kStream ? SOCK_STREAM : SOCK_DGRAM;
+    const int protocol = kind == Kind::kStream ? IPPROTO_TCP : IPPROTO_UDP;
+    // Non-blocking, so that every wait is a bounded poll of our own.
+    int handle = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
+    if (handle < 0) {
+        StoreError(error, "socket", errno);
+        return nullptr;
+    }
+    return std::unique_ptr<Socket>(new Socket(handle, kind));
+}
+
+Socket::~Socket() {
+    ::close(handle_);
+}
+
+bool Socket::Connect(const Ipv4Endpoint& peer, int timeoutMs, std::string* error) {
+    sockaddr_in address = ToSockaddr(peer);
+    if (::connect(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        peer_ = peer;
+        return true;
+    }
+    if (errno != EINPROGRESS) {
+        StoreError(error, "connect", errno);
+        return false;
+    }
+    pollfd waiting{handle_, POLLOUT, 0};
+    int ready = ::poll(&waiting, 1, timeoutMs);
+    if (ready <= 0) {
+        StoreError(error, "connect", ready == 0 ? ETIMEDOUT : errno);
+        return false;
+    }
+    int code = 0;
+    socklen_t length = sizeof code;
+    if (::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &code, &length) != 0 || code != 0) {
+        StoreError(error, "connect", code != 0 ? code : errno);
+        return false;
+    }
+    peer_ = peer;
+    return true;
+}
+
+bool Socket::BindAnyPort(std::string* error) {
+    sockaddr_in address = ToSockaddr(Ipv4Endpoint{INADDR_ANY, 0});
+    if (::bind(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        StoreError(error, "bind", errno);
+        return false;
+    }
+    return true;
+}
+
+bool Socket::WaitWritable(int timeoutMs) {
+    pollfd waiting{handle_, POLLOUT, 0};
+    return ::poll(&waiting, 1, timeoutMs) > 0;
+}
+
+bool Socket::SendAll(std::string_view data, int stallTimeoutMs, std::string* error) {
+    while (!data.empty()) {
+        ssize_t sent = ::send(handle_, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0) {
+            data.remove_prefix(static_cast<size_t>(sent));
+            continue;
+        }
+        if (!IsTransient(errno)) {
+            StoreError(error, "send", errno);
+            return false;
+        }
+        if (errno != EINTR && !WaitWritable(stallTimeoutMs)) {
+            StoreError(error, "send", ETIMEDOUT);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Socket::SendTo(std::string_view datagram, const Ipv4Endpoint& peer, bool allowBroadcast,
+                    int stallTimeoutMs, std::string* error) {
+    if (allowBroadcast && !broadcastEnabled_) {
+        int on = 1;
+        ::setsockopt(handle_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
+        broadcastEnabled_ = true;
+    }
+    sockaddr_in address = ToSockaddr(peer);
+    while (true) {
+        ssize_t sent =
+            ::sendto(handle_, datagram.data(), datagram.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
+                     reinterpret_cast<sockaddr*>(&address), sizeof address);
+        if (sent >= 0) {
+            return true;
+        }
+        if (!IsTransient(errno)) {
+            StoreError(error, "sendto", errno);
+            return false;
+        }
+        if (errno != EINTR && !WaitWritable(stallTimeoutMs)) {
+            StoreError(error, "sendto", ETIMEDOUT);
+            return false;
+        }
+    }
+}
+
+int Socket::Receive(char* buffer, int size, Ipv4Endpoint* from, int timeoutMs) {
+    if (receivingStopped_) {
+        return kEnded;
+    }
+    pollfd waiting{handle_, POLLIN, 0};
+    int ready = ::poll(&waiting, 1, timeoutMs);
+    if (receivingStopped_) {
+        return kEnded;
+    }
+    if (ready <= 0) {
+        return 0;
+    }
+    sockaddr_in source{};
+    socklen_t sourceLength = sizeof source;
+    ssize_t got = ::recvfrom(handle_, buffer, static_cast<size_t>(size), MSG_DONTWAIT,
+                             reinterpret_cast<sockaddr*>(&source), &sourceLength);
+    const bool stream = kind_ == Kind::kStream;
+    if (got > 0) {
+        if (from != nullptr) {
+            *from = stream ? peer_ : FromSockaddr(source);
+        }
+        return static_cast<int>(got);
+    }
+    if (got == 0) {
+        return stream ? kEnded : 0;  // a stream's end; an empty datagram
+    }
+    if (IsTransient(errno)) {
+        return 0;
+    }
+    // A datagram socket reports a previous send's failure here and goes on;
+    // a stream that failed is done.
+    return stream ? kEnded : 0;
+}
+
+bool Socket::ShutdownSend(std::string* error) {
+    if (::shutdown(handle_, SHUT_WR) != 0) {
+        StoreError(error, "shutdown", errno);
+        return false;
+    }
+    return true;
+}
+
+void Socket::StopReceiving() {
+    receivingStopped_ = true;
+    // Wakes a poll that is waiting on the socket; the flag covers systems
+    // where it does not, within the waiter's own timeout.
+    ::shutdown(handle_, SHUT_RD);
+}
+
+uint16_t Socket::LocalPort() const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(handle_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
+
+}  // namespace qel

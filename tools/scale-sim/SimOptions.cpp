@@ -351,6 +351,21 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
         error = "--tibbo needs --tcp or --udp: the module listens on the same address";
         return false;
     }
+    if (options.tibbo && options.tcp && options.udp && options.tcp->host != options.udp->host) {
+        error = "--tcp and --udp must share their address when --tibbo is given";
+        return false;
+    }
+    if (options.tibbo && options.udp && options.udp->port == 65535) {
+        error = "with --tibbo, UDP port 65535 is the module's management port";
+        return false;
+    }
+    // The identity reply must fit the 64 bytes a program reads, with '/' between fields.
+    if (options.module.owner.find('/') != std::string::npos ||
+        options.module.deviceName.find('/') != std::string::npos ||
+        options.module.owner.size() + options.module.deviceName.size() > 26) {
+        error = "--tibbo-owner and --tibbo-name hold no '/' and 26 characters together";
+        return false;
+    }
     if (options.wifi.networks.empty()) {
         options.wifi.networks = WifiSettings::DefaultNetworks();
     }

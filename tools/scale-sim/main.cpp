@@ -5,6 +5,7 @@
 #include "PtyServer.h"
 #include "SimOptions.h"
 #include "TcpServer.h"
+#include "UdpServers.h"
 
 using namespace scalesim;
 
@@ -48,13 +49,33 @@ int main(int argc, char** argv) {
         endpoints += "pty " + pty->SlavePath() + "\n";
         loop.Add(std::move(pty));
     }
+    // Behind the Ethernet module the scale's line runs at the module's serial settings.
+    ModuleSerial moduleSerial{options.scale.baud, options.scale.parity};
+    const ModuleSerial* module = options.tibbo ? &moduleSerial : nullptr;
     if (options.tcp) {
-        auto tcp = TcpServer::Open(setup, *options.tcp, nullptr, error);
+        auto tcp = TcpServer::Open(setup, *options.tcp, module, error);
         if (!tcp) {
             return Fail(error);
         }
         endpoints += "tcp " + tcp->Address().ToString() + "\n";
         loop.Add(std::move(tcp));
+    }
+    if (options.udp) {
+        auto udp = UdpServer::Open(setup, *options.udp, module, error);
+        if (!udp) {
+            return Fail(error);
+        }
+        endpoints += "udp " + udp->Address().ToString() + "\n";
+        loop.Add(std::move(udp));
+    }
+    if (options.tibbo) {
+        const std::string& host = options.udp ? options.udp->host : options.tcp->host;
+        auto tibbo = TibboServer::Open(options.module, moduleSerial, host, options.trace, error);
+        if (!tibbo) {
+            return Fail(error);
+        }
+        endpoints += "tibbo " + tibbo->Address().ToString() + "\n";
+        loop.Add(std::move(tibbo));
     }
     std::fputs((endpoints + "ready\n").c_str(), stdout);
     std::fflush(stdout);

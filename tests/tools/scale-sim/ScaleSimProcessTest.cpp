@@ -146,3 +146,47 @@ TEST(ScaleSimProcess, ExplainsItselfInHelp) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
+
+namespace {
+
+// A UDP socket of the test, talking to one port of the simulator.
+class UdpClient : public FdClient {
+public:
+    UdpClient(const std::string& host, int port)
+        : FdClient(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        inet_pton(AF_INET, host.c_str(), &address.sin_addr);
+        connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+};
+
+}  // namespace
+
+TEST(ScaleSimProcess, ServesTheScaleOverUdp) {
+    ScaleSimProcess sim({"--udp", "127.0.0.4:0", "--records", "1"});
+    EXPECT_EQ(sim.UdpAddress(), "127.0.0.4");
+    UdpClient client(sim.UdpAddress(), sim.UdpPort());
+    EXPECT_EQ(client.Exchange("SJ\r\n"), "MJ\r\n");
+    client.Send("Salibiprn\r\n");
+    EXPECT_NE(client.CollectLines(5).find("Records:1\r\n"), std::string::npos);
+}
+
+TEST(ScaleSimProcess, GatesTheTransferByTheModulesSerialSettings) {
+    ScaleSimProcess sim({"--tcp", "127.0.0.5:0", "--tibbo"});
+    EXPECT_EQ(sim.TibboAddress(), "127.0.0.5");
+    TcpClient data(sim.TcpAddress(), sim.TcpPort());
+    UdpClient management(sim.TibboAddress(), 65535);
+    EXPECT_EQ(data.Exchange("SJ\r\n"), "MJ\r\n");
+    EXPECT_EQ(data.Exchange("Salibiprn\r\n"), "");
+    EXPECT_EQ(management.Exchange("PBR7"), "A");
+    EXPECT_EQ(data.Exchange("Salibiprn\r\n"), "") << "parity still none";
+    EXPECT_EQ(management.Exchange("PPR1"), "A");
+    EXPECT_NE(data.Exchange("Salibiprn\r\n"), "");
+    EXPECT_EQ(data.Exchange("SJ\r\n"), "");
+    EXPECT_EQ(management.Exchange("PBR3"), "A");
+    EXPECT_EQ(management.Exchange("PPR0"), "A");
+    EXPECT_EQ(data.Exchange("SJ\r\n"), "MJ\r\n");
+    EXPECT_EQ(management.Exchange("GBR"), "A3");
+}

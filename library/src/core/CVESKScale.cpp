@@ -11,14 +11,14 @@ namespace qel {
 namespace {
 
 enum AlibiPhase : int32_t {
-    kWeighingReply = 0,
-    kTransferAnnounced = 4,
-    kType = 5,
-    kSerialNumber = 6,
-    kProductionDate = 7,
-    kCount = 8,
-    kHeader = 9,
-    kRecords = 10,
+    kPhaseWeighingReply = 0,
+    kPhaseTransferAnnounced = 4,
+    kPhaseType = 5,
+    kPhaseSerialNumber = 6,
+    kPhaseProductionDate = 7,
+    kPhaseCount = 8,
+    kPhaseHeader = 9,
+    kPhaseRecords = 10,
 };
 
 enum AlibiStatus : int32_t { kHeaderReceived = 0, kAllRecordsStored = 1, kNoAnswer = 2 };
@@ -26,7 +26,7 @@ enum AlibiStatus : int32_t { kHeaderReceived = 0, kAllRecordsStored = 1, kNoAnsw
 constexpr int32_t kAlibiBudgetMs = 200;
 
 bool IsAlibiPhase(int32_t phase) {
-    return phase >= kTransferAnnounced && phase <= kRecords;
+    return phase >= kPhaseTransferAnnounced && phase <= kPhaseRecords;
 }
 
 std::string_view WithoutLineEnd(std::string_view line) {
@@ -121,7 +121,7 @@ bool CVESKScale::StartAlibiRead(ProgressCallback onProgress, StatusCallback onSt
     retried_ = false;
     recordLines_.clear();
     recordLines_.shrink_to_fit();
-    return SendAndListen(kTransferAnnounced, "Salibitrn\r\n", kAlibiBudgetMs);
+    return SendAndListen(kPhaseTransferAnnounced, "Salibitrn\r\n", kAlibiBudgetMs);
 }
 
 int64_t CVESKScale::GetAlibiRecordCount() {
@@ -141,36 +141,36 @@ bool CVESKScale::HandleAlibiLine(const std::string& line, int32_t& remainingMs) 
     remainingMs = kAlibiBudgetMs;
     retried_ = false;
     switch (Phase()) {
-        case kTransferAnnounced:
+        case kPhaseTransferAnnounced:
             SwitchToTransferSpeed();
             return false;
-        case kType:
+        case kPhaseType:
             identity_[kType] = IdentityValue(line);
-            SetPhase(kSerialNumber);
+            SetPhase(kPhaseSerialNumber);
             return false;
-        case kSerialNumber:
+        case kPhaseSerialNumber:
             identity_[kSerialNumber] = IdentityValue(line);
-            SetPhase(kProductionDate);
+            SetPhase(kPhaseProductionDate);
             return false;
-        case kProductionDate:
+        case kPhaseProductionDate:
             identity_[kProductionDate] = IdentityValue(line);
-            SetPhase(kCount);
+            SetPhase(kPhaseCount);
             return false;
-        case kCount: {
+        case kPhaseCount: {
             auto count = ParseInt32(IdentityValue(line));
             if (!count) {
                 throw std::invalid_argument("'" + IdentityValue(line) + "' is not a valid integer");
             }
             recordCount_ = *count;
-            SetPhase(kHeader);
+            SetPhase(kPhaseHeader);
             return false;
         }
-        case kHeader:
+        case kPhaseHeader:
             identity_[kRecordHeader] = line;
             if (StatusCallback onStatus = onStatus_) {
                 onStatus(kHeaderReceived);
             }
-            SetPhase(kRecords);
+            SetPhase(kPhaseRecords);
             Send("Salibinext\r\n");
             return false;
         default:
@@ -194,7 +194,7 @@ void CVESKScale::SwitchToTransferSpeed() {
     SetParameter("baud", "115200");
     SetParameter("parity", "E");
     Send("Salibiprn\r\n");
-    SetPhase(kType);
+    SetPhase(kPhaseType);
 }
 
 void CVESKScale::HandleRecordLine(const std::string& line) {
@@ -219,7 +219,7 @@ void CVESKScale::FinishAlibiRead() {
 
 void CVESKScale::HandleAlibiTimeout(int32_t& remainingMs) {
     switch (Phase()) {
-        case kTransferAnnounced:
+        case kPhaseTransferAnnounced:
             remainingMs = kAlibiBudgetMs;
             if (!retried_) {
                 Send("Salibitrn\r\n");
@@ -228,12 +228,12 @@ void CVESKScale::HandleAlibiTimeout(int32_t& remainingMs) {
                 SwitchToTransferSpeed();
             }
             break;
-        case kType:
+        case kPhaseType:
             if (StatusCallback onStatus = onStatus_) {
                 onStatus(kNoAnswer);
             }
             break;
-        case kRecords:
+        case kPhaseRecords:
             Send("Salibinext\r\n");
             if (!retried_) {
                 remainingMs = kAlibiBudgetMs;
@@ -286,7 +286,7 @@ WeighingResult CVESKScale::ReadSx3(int32_t timeoutMs) {
 
 bool CVESKScale::RequestSI(WeighingCallback onWeight, int32_t timeoutMs) {
     onWeight_ = onWeight;
-    return SendAndListen(kWeighingReply, "SI\r\n", timeoutMs);
+    return SendAndListen(kPhaseWeighingReply, "SI\r\n", timeoutMs);
 }
 
 // "SI" reply: sign in column 1, value in columns 2 to 11, unit in 11 to 13.
@@ -327,7 +327,7 @@ int32_t CVESKScale::UnitCode(const char* text) {
 
 bool CVESKScale::HandleLine(const std::string& line, int32_t& remainingMs) {
     const int32_t phase = Phase();
-    if (phase == kWeighingReply) {
+    if (phase == kPhaseWeighingReply) {
         return HandleWeighingLine(line);
     }
     if (IsAlibiPhase(phase)) {

@@ -1,0 +1,270 @@
+// The alibi memory read, with the test playing the scale byte for byte.
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+#include <vector>
+
+#include "ScaleOnPty.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using qeltest::CallbackRecorder;
+using Clock = std::chrono::steady_clock;
+
+const char* const kHeader = "REC_ID;DATE;TIME;NUM;USER_ID;PROD_ID;NET;GROSS;TARE;UNIT;DEC;STB\r\n";
+
+struct Transfer {
+    std::vector<std::string> records;  // without CR LF
+    std::string count;                 // empty: the number of records
+    std::string endLine = "Malibiprn\r\n";
+    std::string type = "Type: WPT/4";
+};
+
+class AlibiDialogueTest : public qeltest::ScaleOnPty {
+protected:
+    bool Start() {
+        return scale->StartAlibiRead(CallbackRecorder::OnProgress, CallbackRecorder::OnStatus);
+    }
+
+    // The scale's side of a whole transfer.
+    void PlayTransfer(const Transfer& t) {
+        Answer("Salibitrn\r\n", "Salibitrn OK\r\n");
+        std::string got = pty.ReceiveUntil("Salibiprn\r\n");
+        ASSERT_NE(got.find("Salibiprn\r\n"), std::string::npos);
+        transferBaud = pty.SlaveBaud();
+        std::string count = t.count.empty() ? std::to_string(t.records.size()) : t.count;
+        pty.Send(t.type + "\r\nSerial: 123456\r\nDate:2019-03-01\r\nRecords: " + count + "\r\n" +
+                 kHeader);
+        for (const auto& record : t.records) {
+            Answer("Salibinext\r\n", record + "\r\n");
+        }
+        Answer("Salibinext\r\n", t.endLine);
+    }
+
+    void ReadWhole(const Transfer& t) {
+        recorder.Clear();
+        ASSERT_TRUE(Start());
+        PlayTransfer(t);
+        auto statuses = recorder.WaitForStatuses(2, 5s);
+        ASSERT_EQ(statuses, (std::vector<int32_t>{0, 1}));
+    }
+
+    int transferBaud = 0;
+};
+
+TEST_F(AlibiDialogueTest, AFullReadStoresEveryRecordAndRestoresTheLine) {
+    Transfer t;
+    t.records = {"3;2019-03-01;12:00:03;1;U1;P1;1.5;2.0;0.5;kg;3;1",
+                 "2;2019-03-01;12:00:02;1;U1;P1;1.5;2.0;0.5;kg;3;1",
+                 "1;2019-03-01;12:00:01;1;U1;P1;1.5;2.0;0.5;kg;3;0"};
+    ReadWhole(t);
+    EXPECT_EQ(transferBaud, 115200);
+    EXPECT_EQ(pty.SlaveBaud(), 9600) << "line settings restored";
+    EXPECT_STREQ(device->GetParameter("parity"), "N");
+    EXPECT_EQ(recorder.Progress(), (std::vector<double>{0.0, 1.0 / 3, 2.0 / 3}));
+    EXPECT_EQ(scale->GetAlibiRecordCount(), 3);
+    DeviceInfo info = scale->GetDeviceInfo();
+    EXPECT_STREQ(info.type, " WPT/4") << "the blank after the colon stays";
+    EXPECT_EQ(info.serialNumber, 123456);
+    EXPECT_STREQ(info.productionDate, "2019-03-01");
+    EXPECT_STREQ(info.recordHeader, kHeader);
+    EXPECT_EQ(scale->GetAlibiRecord(1).recordId, 3);
+    EXPECT_EQ(scale->GetAlibiRecord(3).recordId, 1);
+    EXPECT_FALSE(scale->GetAlibiRecord(3).stable);
+    EXPECT_THROW(scale->GetAlibiRecord(0), std::out_of_range);
+    EXPECT_THROW(scale->GetAlibiRecord(4), std::out_of_range);
+}
+
+TEST_F(AlibiDialogueTest, RecordFieldsFollowTheRecordTable) {
+    Transfer t;
+    t.records = {
+        "7;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1",
+        "8;2019-03-02;1",              // three fields: the tail is the last field
+        "9;d;t;x;u;p;heavy;;;;;0",     // masses that are not numbers read as 0
+        "10;d;t;1;u;p;1;1;1;g;2;yes",  // last field not an integer
+        "11;d;t;-4;u;p;-0.25;1e3;0;N;-1; 1 ",
+    };
+    ReadWhole(t);
+    AlibiRecord r = scale->GetAlibiRecord(1);
+    EXPECT_EQ(r.recordId, 7);
+    EXPECT_STREQ(r.date, "2019-03-01");
+    EXPECT_STREQ(r.time, "12:00:01");
+    EXPECT_EQ(r.number, 3);
+    EXPECT_STREQ(r.userId, "U1");
+    EXPECT_STREQ(r.productId, "P2");
+    EXPECT_FLOAT_EQ(r.net, 1.5f);
+    EXPECT_FLOAT_EQ(r.gross, 2.0f);
+    EXPECT_FLOAT_EQ(r.tare, 0.5f);
+    EXPECT_EQ(r.unit, 4);
+    EXPECT_EQ(r.decimals, 3);
+    EXPECT_TRUE(r.stable);
+
+    r = scale->GetAlibiRecord(2);
+    EXPECT_EQ(r.recordId, 8);
+    EXPECT_STREQ(r.date, "2019-03-02");
+    EXPECT_STREQ(r.time, "");
+    EXPECT_EQ(r.number, 0);
+    EXPECT_EQ(r.unit, 0);
+    EXPECT_EQ(r.decimals, 0);
+    EXPECT_TRUE(r.stable);
+
+    r = scale->GetAlibiRecord(3);
+    EXPECT_EQ(r.net, 0.0f);
+    EXPECT_EQ(r.gross, 0.0f);
+    EXPECT_FALSE(r.stable);
+
+    EXPECT_THROW(scale->GetAlibiRecord(4), std::invalid_argument);
+
+    r = scale->GetAlibiRecord(5);
+    EXPECT_EQ(r.number, -4);
+    EXPECT_FLOAT_EQ(r.net, -0.25f);
+    EXPECT_FLOAT_EQ(r.gross, 1000.0f);
+    EXPECT_EQ(r.unit, 14);
+    EXPECT_EQ(r.decimals, -1);
+    EXPECT_TRUE(r.stable);
+}
+
+TEST_F(AlibiDialogueTest, UnitSymbolsBecomeTheirCodes) {
+    const std::vector<std::pair<std::string, int32_t>> units = {
+        {"ct", 1},  {"mg", 2}, {"g", 3},   {"kg", 4}, {"lb", 5}, {"oz", 6},
+        {"ozt", 7}, {"gr", 8}, {"dwt", 9}, {"N", 14}, {"KG", 4}, {"", 0},
+    };
+    Transfer t;
+    for (size_t i = 0; i < units.size(); ++i) {
+        t.records.push_back(std::to_string(units.size() - i) + ";d;t;1;u;p;1;1;0;" +
+                            units[i].first + ";0;1");
+    }
+    ReadWhole(t);
+    for (size_t i = 0; i < units.size(); ++i) {
+        EXPECT_EQ(scale->GetAlibiRecord(static_cast<int64_t>(i) + 1).unit, units[i].second)
+            << units[i].first;
+    }
+}
+
+TEST_F(AlibiDialogueTest, RecordTextsAreOverwrittenByTheNextCall) {
+    Transfer t;
+    t.records = {"2;A;B;1;C;D;1;1;0;kg;0;1", "1;E;F;1;G;H;1;1;0;kg;0;1"};
+    ReadWhole(t);
+    AlibiRecord first = scale->GetAlibiRecord(1);
+    std::string kept = first.date;
+    scale->GetAlibiRecord(2);
+    EXPECT_EQ(kept, "A");
+    EXPECT_STREQ(first.date, "E") << "the slots are shared";
+}
+
+TEST_F(AlibiDialogueTest, ASecondReadReplacesTheFirst) {
+    Transfer first;
+    first.records = {"3;a;t;1;u;p;1;1;0;kg;0;1", "2;a;t;1;u;p;1;1;0;kg;0;1",
+                     "1;a;t;1;u;p;1;1;0;kg;0;1"};
+    ReadWhole(first);
+    Transfer second;
+    second.records = {"2;b;t;1;u;p;1;1;0;kg;0;1", "1;b;t;1;u;p;1;1;0;kg;0;1"};
+    ReadWhole(second);
+    EXPECT_EQ(scale->GetAlibiRecordCount(), 2);
+    EXPECT_STREQ(scale->GetAlibiRecord(2).date, "b");
+    EXPECT_THROW(scale->GetAlibiRecord(3), std::out_of_range);
+}
+
+TEST_F(AlibiDialogueTest, EndLineInLowerCaseEndsTheRead) {
+    Transfer t;
+    t.records = {"1;a;t;1;u;p;1;1;0;kg;0;1"};
+    t.endLine = "malibiprn\r\n";
+    ReadWhole(t);
+    EXPECT_EQ(scale->GetAlibiRecordCount(), 1);
+}
+
+TEST_F(AlibiDialogueTest, NoAnswerToTheAnnouncementSwitchesAfterTwoSilences) {
+    auto start = Clock::now();
+    ASSERT_TRUE(Start());
+    std::string seen = pty.ReceiveUntil("Salibiprn\r\n", 3000);
+    auto switched = Clock::now() - start;
+    EXPECT_EQ(seen, "Salibitrn\r\nSalibitrn\r\nSalibiprn\r\n");
+    EXPECT_GE(switched, 390ms);
+    EXPECT_LT(switched, 2s);
+    EXPECT_EQ(pty.SlaveBaud(), 115200);
+    EXPECT_STREQ(device->GetParameter("parity"), "E");
+}
+
+TEST_F(AlibiDialogueTest, NoAnswerToTheTransferRequestGivesStatus2) {
+    ASSERT_TRUE(Start());
+    Answer("Salibitrn\r\n", "OK\r\n");
+    auto statuses = recorder.WaitForStatuses(1, 3s);
+    EXPECT_EQ(statuses, (std::vector<int32_t>{2}));
+    EXPECT_EQ(pty.SlaveBaud(), 115200) << "not switched back";
+}
+
+TEST_F(AlibiDialogueTest, AMalformedCountEndsTheReadWithoutStatus) {
+    ASSERT_TRUE(Start());
+    Answer("Salibitrn\r\n", "OK\r\n");
+    Answer("Salibiprn\r\n", "Type:T\r\nSerial:1\r\nDate:D\r\nRecords:3a\r\n");
+    pty.Send(kHeader);
+    EXPECT_EQ(pty.ReceiveUntilQuiet(400), "") << "no Salibinext after a bad count";
+    EXPECT_TRUE(recorder.Statuses().empty());
+}
+
+TEST_F(AlibiDialogueTest, CountWithBlanksAndLinesWithoutColon) {
+    ASSERT_TRUE(Start());
+    Answer("Salibitrn\r\n", "OK\r\n");
+    Answer("Salibiprn\r\n", "WPT-NO-COLON\r\nSerial:x\r\nDate:D\r\nRecords:  3  \r\n");
+    pty.Send(kHeader);
+    auto statuses = recorder.WaitForStatuses(1, 3s);
+    ASSERT_EQ(statuses, (std::vector<int32_t>{0}));
+    EXPECT_EQ(scale->GetAlibiRecordCount(), 3);
+    DeviceInfo info = scale->GetDeviceInfo();
+    EXPECT_STREQ(info.type, "WPT-NO-COLON");
+    EXPECT_EQ(info.serialNumber, -1);
+}
+
+TEST_F(AlibiDialogueTest, SilenceDuringRecordsRetriesOnceThenEnds) {
+    ASSERT_TRUE(Start());
+    Answer("Salibitrn\r\n", "OK\r\n");
+    Answer("Salibiprn\r\n", "Type:T\r\nSerial:1\r\nDate:D\r\nRecords:2\r\n");
+    pty.Send(kHeader);
+    std::string sent = pty.ReceiveUntilQuiet(600, 3000);
+    EXPECT_EQ(sent, "Salibinext\r\nSalibinext\r\nSalibinext\r\n");
+    EXPECT_EQ(recorder.Statuses(), (std::vector<int32_t>{0}));
+    pty.Send("1;a;t;1;u;p;1;1;0;kg;0;1\r\n");
+    EXPECT_EQ(pty.ReceiveUntilQuiet(300), "") << "the listener has ended";
+}
+
+TEST_F(AlibiDialogueTest, GarbageFromTheScaleNeverHangsTheReader) {
+    ASSERT_TRUE(Start());
+    Answer("Salibitrn\r\n", "OK\r\n");
+    Answer("Salibiprn\r\n", "Type:T\r\nSerial:1\r\nDate:D\r\nRecords:2\r\n");
+    pty.Send(kHeader);
+    pty.ReceiveUntil("Salibinext\r\n");
+    pty.Send(std::string("\0\0\xff", 3) + std::string(10000, 'Q'));  // no line end
+    std::this_thread::sleep_for(300ms);
+    auto start = Clock::now();
+    EXPECT_TRUE(device->StopListener());
+    EXPECT_LT(Clock::now() - start, 500ms);
+}
+
+TEST_F(AlibiDialogueTest, ARecordNumberThatIsNotANumberEndsTheRead) {
+    ASSERT_TRUE(Start());
+    Answer("Salibitrn\r\n", "OK\r\n");
+    Answer("Salibiprn\r\n", "Type:T\r\nSerial:1\r\nDate:D\r\nRecords:2\r\n");
+    pty.Send(kHeader);
+    Answer("Salibinext\r\n", "#garbage#\r\n");
+    EXPECT_EQ(pty.ReceiveUntilQuiet(400), "");
+    EXPECT_EQ(recorder.Statuses(), (std::vector<int32_t>{0}));
+}
+
+TEST_F(AlibiDialogueTest, TheLineDroppedMidReadNeitherCrashesNorHangs) {
+    ASSERT_TRUE(Start());
+    Answer("Salibitrn\r\n", "OK\r\n");
+    Answer("Salibiprn\r\n", "Type:T\r\nSerial:1\r\nDate:D\r\nRecords:5\r\n");
+    pty.Send(kHeader);
+    Answer("Salibinext\r\n", "5;a;t;1;u;p;1;1;0;kg;0;1\r\n");
+    pty.ReceiveUntil("Salibinext\r\n");
+    pty.CloseMaster();
+    std::this_thread::sleep_for(700ms);
+    auto start = Clock::now();
+    EXPECT_TRUE(device->StopListener());
+    EXPECT_TRUE(device->Disconnect());
+    EXPECT_LT(Clock::now() - start, 1s);
+    EXPECT_EQ(recorder.Statuses(), (std::vector<int32_t>{0}));
+}
+
+}  // namespace

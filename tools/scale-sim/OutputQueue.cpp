@@ -60,9 +60,12 @@ OutputQueue::State OutputQueue::Flush(Clock::time_point now, const Writer& write
         }
         if (item.offset < item.bytes.size()) {
             if (item.byteTime.count() > 0) {
-                const auto nextByteDone =
-                    item.start + item.byteTime * static_cast<Clock::rep>(item.offset + 1);
-                item.nextWrite = std::max(nextByteDone, now + kMinPacingWake);
+                // The last byte ends the reply, so its moment is kept exactly.
+                const auto byteDone = [&item](std::size_t count) {
+                    return item.start + item.byteTime * static_cast<Clock::rep>(count);
+                };
+                item.nextWrite = std::min(std::max(byteDone(item.offset + 1), now + kMinPacingWake),
+                                          byteDone(item.bytes.size()));
             } else {
                 item.nextWrite = now + settings_.chunkGap;
             }

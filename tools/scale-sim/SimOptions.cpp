@@ -191,7 +191,7 @@ const std::vector<OptionSpec>& Options() {
          IntegerOption(0, 6, [](SimOptions& o, int v) { o.scale.decimals = v; })},
 
         {"--records", true,
-         IntegerOption<std::int64_t>(0, 100'000'000,
+         IntegerOption<std::int64_t>(0, 5'000'000,
                                      [](SimOptions& o, std::int64_t v) { o.records = v; })},
         {"--seed", true,
          IntegerOption<std::uint64_t>(0, std::numeric_limits<std::uint64_t>::max(),

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "LineClients.h"
 
 using namespace std::chrono_literals;
@@ -189,4 +191,98 @@ TEST(ScaleSimProcess, GatesTheTransferByTheModulesSerialSettings) {
     EXPECT_EQ(management.Exchange("PPR0"), "A");
     EXPECT_EQ(data.Exchange("SJ\r\n"), "MJ\r\n");
     EXPECT_EQ(management.Exchange("GBR"), "A3");
+}
+
+namespace {
+
+// Runs the alibi dialogue at 115200 baud against a simulator started with `args` and
+// returns everything the scale sent after Salibiprn, including three Salibinext.
+std::string TransferWith(std::vector<std::string> args) {
+    args.insert(args.end(), {"--records", "2"});
+    ScaleSimProcess sim(args);
+    SerialClient port(sim.PtyPath(), B115200);
+    std::string text = port.Exchange("Salibiprn\r\n");
+    for (int i = 0; i < 3; ++i) {
+        text += "|" + port.Exchange("Salibinext\r\n");
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(ScaleSimProcess, TakesItsFaultsFromTheCommandLine) {
+    const struct {
+        std::vector<std::string> args;
+        const char* expected;  // found in the transfer
+        const char* absent;    // not found in it
+    } cases[] = {
+        {{"--malformed-count"}, "\r\nRecords:2a\r\n", "Records:2\r\n"},
+        {{"--end-lowercase"}, "|malibiprn\r\n", "Malibiprn"},
+        {{"--silent-at", "record:1"}, "STB\r\n||", "Malibiprn"},
+        {{"--silent-at=record:1", "--fault-once"}, "STB\r\n||2;", "Malibiprn"},
+        {{"--garbage-at", "header"}, "Records:2\r\n#?~", "REC_ID"},
+        {{"--short-records"}, "|2;2023-01-02;1\r\n|1;", "kg"},
+        {{"--header", "REC_ID;TIME;STB", "--type", "Q 1", "--serial", "7", "--production-date",
+          "2024-05-06"},
+         "Type:Q 1\r\nSerial number:7\r\nProduction date:2024-05-06\r\nRecords:2\r\n"
+         "REC_ID;TIME;STB\r\n",
+         "DEC"},
+    };
+    for (const auto& c : cases) {
+        const std::string transfer = TransferWith(c.args);
+        EXPECT_NE(transfer.find(c.expected), std::string::npos) << c.args[0] << ": " << transfer;
+        EXPECT_EQ(transfer.find(c.absent), std::string::npos) << c.args[0] << ": " << transfer;
+    }
+}
+
+TEST(ScaleSimProcess, SendsTheRecordsOfAFile) {
+    const std::string path = ::testing::TempDir() + "scale-sim-process-records.txt";
+    {
+        std::ofstream file(path);
+        file << "7;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\n";
+    }
+    const std::string transfer = TransferWith({"--records-file", path});
+    EXPECT_NE(transfer.find("Records:1\r\n"), std::string::npos);
+    EXPECT_NE(transfer.find("|7;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\r\n|Malibiprn\r\n"),
+              std::string::npos);
+}
+
+TEST(ScaleSimProcess, TakesAFirmwareUpload) {
+    const std::string out = ::testing::TempDir() + "scale-sim-process-firmware.txt";
+    std::remove(out.c_str());
+    ScaleSimProcess sim({"--fw-refuse", "2", "--fw-out", out});
+    SerialClient port(sim.PtyPath(), B9600);
+    EXPECT_EQ(port.Exchange("Sfirmwupd\r\n"), "Mfirmwupd\r\n");
+    port.SetSpeed(B115200);
+    EXPECT_EQ(port.Exchange(":020000040000FA\r\n"), "f1\r\n");
+    EXPECT_EQ(port.Exchange(":00000001FF\r\n"), "f2\r\n");
+    EXPECT_EQ(port.Exchange(":00000001FF\r\n"), "f1\r\nf3\r\n");
+    std::ifstream written(out);
+    std::string first, second, third;
+    std::getline(written, first);
+    std::getline(written, second);
+    EXPECT_EQ(first, ":020000040000FA");
+    EXPECT_EQ(second, ":00000001FF");
+    EXPECT_FALSE(std::getline(written, third));
+}
+
+TEST(ScaleSimProcess, HandsTheLineToTheWifiModuleAndBack) {
+    const std::string log = ::testing::TempDir() + "scale-sim-process-wifi.log";
+    std::remove(log.c_str());
+    ScaleSimProcess sim({"--wifi-log", log});
+    SerialClient port(sim.PtyPath(), B9600);
+    EXPECT_EQ(port.Exchange("Swificfg\r\n"), "Mwificfg\r\n");
+    port.SetSpeed(B115200);
+    EXPECT_EQ(port.Exchange("+++"), "CLOSED\r\n");
+    EXPECT_EQ(port.Exchange("AT+CWJAP_DEF=\"VESK-Office\",\"tarvo2019\"\r\n", 400ms),
+              "WIFI CONNECTED\r\nWIFI GOT IP\r\n\r\nOK\r\n");
+    EXPECT_EQ(port.Exchange("\x1b"), "");
+    port.SetSpeed(B9600);
+    EXPECT_EQ(port.Exchange("SJ\r\n"), "MJ\r\n");
+    std::ifstream written(log);
+    std::string lines, line;
+    while (std::getline(written, line)) {
+        lines += line + "|";
+    }
+    EXPECT_EQ(lines, "+++|AT+CWJAP_DEF=\"VESK-Office\",\"tarvo2019\"|<ESC>|");
 }

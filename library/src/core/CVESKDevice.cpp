@@ -67,7 +67,12 @@ void CVESKDevice::SetConnectionKind(int32_t kind) {
     if (kind == kKindUsb) {
         LoadUsbLibrary();
     }
-    transport_ = CreateTransport(kind);
+    UseTransport(CreateTransport(kind));
+}
+
+void CVESKDevice::UseTransport(std::unique_ptr<CInterfejs> transport) {
+    DestroyTransport();
+    transport_ = std::move(transport);
 }
 
 bool CVESKDevice::SetParameter(const char* key, const char* value) {
@@ -157,6 +162,10 @@ bool CVESKDevice::SendAndListen(int32_t phase, const std::string& command, int32
     listener_ = std::make_unique<WatcherThread>(transport_.get(), this, phase, resume, resumePhase);
     listener_->Start(timeoutMs);
     return true;
+}
+
+bool CVESKDevice::IsListening() const {
+    return listener_ && !listener_->Finished();
 }
 
 int32_t CVESKDevice::Phase() const {

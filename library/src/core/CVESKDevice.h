@@ -34,6 +34,9 @@ public:
     bool UpdateFirmware(const char* path, bool sendStartCommand, bool ethernetModule,
                         ProgressCallback onProgress, StatusCallback onStatus) override;
 
+    // Whether a dialogue is still running on the listener.
+    bool IsListening() const;
+
     // Phase handlers, called on the listener thread. `line` includes its
     // CR LF; true ends the dialogue. The base handles the firmware phases.
     virtual bool HandleLine(const std::string& line, int32_t& remainingMs);
@@ -53,6 +56,9 @@ protected:
     void SetPhase(int32_t phase);
 
     CInterfejs* Transport() const { return transport_.get(); }
+    // Puts `transport` in place of the current one, which is destroyed
+    // (and so closed) first.
+    void UseTransport(std::unique_ptr<CInterfejs> transport);
     WiFiModule* WiFi() const { return wifi_.get(); }
 
 private:

@@ -50,6 +50,7 @@ void WatcherThread::Run() {
         // A conversion error in a handler (a malformed count or record
         // number) ends the dialogue; the caller notices by the missing status.
     }
+    finished_ = true;
 }
 
 void WatcherThread::Listen(int32_t remainingMs) {

@@ -28,6 +28,8 @@ public:
     int32_t Phase() const { return phase_; }
     void SetPhase(int32_t phase) { phase_ = phase; }
     int32_t TimeoutMs() const { return timeoutMs_; }
+    // True once the dialogue has ended by itself or on request.
+    bool Finished() const { return finished_; }
 
 private:
     void Run();
@@ -45,6 +47,7 @@ private:
     bool resumeAfter_;
     int32_t resumePhase_;
     std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
     std::string buffer_;  // received bytes not yet cut into lines
     std::thread thread_;
 };

@@ -1,9 +1,253 @@
 #include "usb/CUSB.h"
 
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "text/TextUtil.h"
+#include "usb/D2xxLibrary.h"
+#include "usb/UsbModule.h"
+
 namespace qel {
+namespace {
 
-void LoadUsbLibrary() {}
+using namespace d2xx;
 
-void ReleaseUsbLibrary() {}
+constexpr ULONG kOpenReadTimeoutMs = 100;
+constexpr ULONG kOpenWriteTimeoutMs = 20;
+constexpr ULONG kLaterWriteTimeoutMs = 10;
+constexpr DWORD kMaxReadBytes = 1000;
+// The converter otherwise holds every short reply for 16 ms before passing
+// it to the host, which would cap an alibi read far below the line's speed.
+constexpr UCHAR kLatencyTimerMs = 2;
+
+bool Is(const char* key, const char* name) {
+    return std::strcmp(key, name) == 0;
+}
+
+UCHAR ParityCode(char letter) {
+    switch (letter) {
+        case 'O':
+            return FT_PARITY_ODD;
+        case 'E':
+            return FT_PARITY_EVEN;
+        default:
+            return FT_PARITY_NONE;
+    }
+}
+
+}  // namespace
+
+CUSB::CUSB() {
+    baud_ = 9600;
+    parity_ = 'N';
+}
+
+CUSB::~CUSB() {
+    Close();
+}
+
+bool CUSB::Succeeded(FT_STATUS status, const char* step) {
+    if (status == FT_OK) {
+        return true;
+    }
+    lastError_ = std::string(step) + " failed with D2XX status " + FormatInt(status);
+    return false;
+}
+
+bool CUSB::ApplyBaud(bool accepted) {
+    if (!open_) {
+        return accepted;
+    }
+    return Succeeded(library_->SetBaudRate(handle_, static_cast<ULONG>(baud_)), "FT_SetBaudRate");
+}
+
+bool CUSB::ApplyParity(bool accepted) {
+    if (!open_) {
+        return accepted;
+    }
+    return ApplyDataCharacteristics();
+}
+
+bool CUSB::ApplyDataCharacteristics() {
+    return Succeeded(
+        library_->SetDataCharacteristics(handle_, dataBits_, FT_STOP_BITS_1, ParityCode(parity_)),
+        "FT_SetDataCharacteristics");
+}
+
+bool CUSB::SetParam(const char* key, const char* value) {
+    if (key == nullptr || value == nullptr) {
+        return false;
+    }
+    if (Is(key, "baud")) {
+        int32_t baud = ParseInt32(value).value_or(0);
+        return baud > 0 && SetBaud(baud);
+    }
+    if (Is(key, "device")) {
+        return SelectDevice(value);
+    }
+    if (Is(key, "parity")) {
+        bool known = Is(value, "E") || Is(value, "O") || Is(value, "N");
+        return known && SetParity(value[0]);
+    }
+    if (Is(key, "bits")) {
+        if (!Is(value, "7") && !Is(value, "8")) {
+            return false;
+        }
+        dataBits_ = static_cast<uint8_t>(value[0] - '0');
+        return ApplyParity(true);
+    }
+    return false;
+}
+
+// A number the list does not hold is taken without complaint and ignored:
+// the caller may offer a number from an older listing.
+bool CUSB::SelectDevice(const char* value) {
+    int32_t number = ParseInt32(value).value_or(0);
+    auto devices = CurrentUsbModule().devices;
+    if (number > 0 && devices && devices->size() >= static_cast<size_t>(number)) {
+        selectedIndex_ = number - 1;
+    }
+    return true;
+}
+
+const char* CUSB::GetParam(const char* key) {
+    if (key != nullptr && (Is(key, "count") || Is(key, "active"))) {
+        auto devices = CurrentUsbModule().devices;
+        if (!devices) {
+            return ReturnParam("?");
+        }
+        int64_t number =
+            Is(key, "count") ? static_cast<int64_t>(devices->size()) : activeIndex_ + 1;
+        return ReturnParam(FormatInt(number));
+    }
+    return CInterfejs::GetParam(key);
+}
+
+bool CUSB::Open() {
+    if (open_) {
+        return true;
+    }
+    UsbModuleState module = CurrentUsbModule();
+    if (!module.library) {
+        lastError_ = "no D2XX library: " + LastUsbLoadError();
+        return false;
+    }
+    if (!module.devices || selectedIndex_ < 0 ||
+        static_cast<size_t>(selectedIndex_) >= module.devices->size()) {
+        lastError_ = "no converter selected";
+        return false;
+    }
+    device_ = (*module.devices)[static_cast<size_t>(selectedIndex_)];
+    activeIndex_ = selectedIndex_;
+    FT_HANDLE handle = nullptr;
+    if (!Succeeded(module.library->Open(device_.index, &handle), "FT_Open")) {
+        return false;
+    }
+    if (handle == nullptr) {
+        lastError_ = "FT_Open gave no handle";
+        return false;
+    }
+    handle_ = handle;
+    library_ = std::move(module.library);
+    open_ = true;
+    return Configure();
+}
+
+// The line always starts as 8 data bits without parity; "bits" and "parity"
+// given before Open take effect when they are set again on the open line.
+// A failure here leaves the converter open for Close to release.
+bool CUSB::Configure() {
+    bool timeoutsSet = Succeeded(
+        library_->SetTimeouts(handle_, kOpenReadTimeoutMs, kOpenWriteTimeoutMs), "FT_SetTimeouts");
+    bool characteristicsSet = Succeeded(
+        library_->SetDataCharacteristics(handle_, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE),
+        "FT_SetDataCharacteristics");
+    readTimeoutMs_ = kOpenReadTimeoutMs;
+    if (!timeoutsSet || !characteristicsSet) {
+        return false;
+    }
+    if (baud_ <= 0 || !SetBaud(baud_)) {
+        return false;
+    }
+    // Older D2XX libraries lack the call, and a converter may refuse it; the
+    // line works either way, only with longer pauses.
+    library_->SetLatencyTimer(handle_, kLatencyTimerMs);
+    return true;
+}
+
+bool CUSB::Close() {
+    if (!open_) {
+        return true;
+    }
+    bool closed = Succeeded(library_->Close(handle_), "FT_Close");
+    open_ = false;
+    handle_ = nullptr;
+    library_.reset();
+    return closed;
+}
+
+bool CUSB::IsOpen() {
+    return open_;
+}
+
+// D2XX hands back after its write timeout with what the converter took, so
+// a long text goes out over several calls; nothing is cut off.
+bool CUSB::Write(std::string data) {
+    if (!open_) {
+        return false;
+    }
+    std::string_view rest = data;
+    while (!rest.empty()) {
+        DWORD written = 0;
+        if (!Succeeded(
+                library_->Write(handle_, rest.data(), static_cast<DWORD>(rest.size()), &written),
+                "FT_Write")) {
+            return false;
+        }
+        if (written == 0) {
+            lastError_ = "FT_Write took nothing";
+            return false;
+        }
+        rest.remove_prefix(std::min<size_t>(written, rest.size()));
+    }
+    return true;
+}
+
+bool CUSB::Read(std::string& out, int32_t& count) {
+    out.clear();
+    int32_t delivered = 0;
+    if (open_ && count > 0) {
+        std::array<char, kMaxReadBytes> buffer;
+        DWORD wanted = std::min(static_cast<DWORD>(count), kMaxReadBytes);
+        DWORD received = 0;
+        FT_STATUS status = library_->Read(handle_, buffer.data(), wanted, &received);
+        if (Succeeded(status, "FT_Read")) {
+            delivered = static_cast<int32_t>(std::min(received, wanted));
+            out.assign(buffer.data(), static_cast<size_t>(delivered));
+        } else {
+            // A converter that has gone answers at once; waiting out the read
+            // timeout keeps the exchange loops from spinning on it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(readTimeoutMs_));
+        }
+    }
+    count = delivered;
+    return delivered > 0;
+}
+
+// D2XX's 0 would mean "wait forever", which no exchange here may do.
+bool CUSB::SetReadTimeout(int32_t ms) {
+    if (!open_ || ms <= 0) {
+        return false;
+    }
+    if (!Succeeded(library_->SetTimeouts(handle_, static_cast<ULONG>(ms), kLaterWriteTimeoutMs),
+                   "FT_SetTimeouts")) {
+        return false;
+    }
+    readTimeoutMs_ = static_cast<uint32_t>(ms);
+    return true;
+}
 
 }  // namespace qel

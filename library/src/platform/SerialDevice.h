@@ -36,6 +36,10 @@ public:
     // when the line accepts nothing for `stallTimeoutMs`.
     bool WriteAll(std::string_view data, int stallTimeoutMs);
 
+    // Writes what the driver takes now without waiting; the number of bytes
+    // written, or -1 when the line is gone.
+    long WriteNow(std::string_view data);
+
     // Drops input the driver holds that nobody has read.
     void DiscardInput();
 

@@ -171,6 +171,18 @@ bool SerialDevice::WriteAll(std::string_view data, int stallTimeoutMs) {
     return true;
 }
 
+long SerialDevice::WriteNow(std::string_view data) {
+    ssize_t sent = ::write(fd_, data.data(), data.size());
+    if (sent >= 0) {
+        return static_cast<long>(sent);
+    }
+    if (errno == EAGAIN || errno == EINTR) {
+        return 0;
+    }
+    lastError_ = SystemError("write");
+    return -1;
+}
+
 void SerialDevice::DiscardInput() {
     tcflush(fd_, TCIFLUSH);
 }

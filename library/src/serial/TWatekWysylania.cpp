@@ -33,6 +33,16 @@ TWatekWysylania::~TWatekWysylania() {
 void TWatekWysylania::Enqueue(std::string text) {
     {
         std::lock_guard lock(mutex_);
+        if (queue_.empty() && !sending_) {
+            // A short command usually fits the driver's buffer at once: send
+            // it on the caller's thread and spare the hand-over, which would
+            // otherwise add to every request of a long read.
+            long sent = device_.WriteNow(text);
+            if (sent == static_cast<long>(text.size())) {
+                return;
+            }
+            text.erase(0, sent > 0 ? static_cast<size_t>(sent) : 0);
+        }
         queue_.push_back(std::move(text));
     }
     changed_.notify_all();

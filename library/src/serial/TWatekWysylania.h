@@ -1,5 +1,6 @@
-// The serial sending thread: one per open port, sending queued texts whole
-// and in the order of the Write calls, so that Write never blocks its caller.
+// The serial sending thread: one per open port, sending texts whole and in
+// the order of the Write calls, so that Write never blocks its caller. What
+// the driver takes at once is written directly; the thread sends the rest.
 #pragma once
 
 #include <condition_variable>

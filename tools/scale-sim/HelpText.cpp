@@ -3,6 +3,34 @@
 
 namespace scalesim {
 
+namespace {
+
+// Breaks a comma-separated list into lines of at most `width` characters; continued
+// lines are indented by `indent`, where the first one starts too.
+std::string Wrapped(const std::string& list, std::size_t indent, std::size_t width) {
+    std::string text;
+    std::size_t column = indent;
+    std::size_t start = 0;
+    while (start < list.size()) {
+        std::size_t end = list.find(", ", start);
+        end = end == std::string::npos ? list.size() : end + 2;
+        const std::string word = list.substr(start, end - start);
+        if (column + word.size() > width) {
+            while (!text.empty() && text.back() == ' ') {
+                text.pop_back();
+            }
+            text += "\n" + std::string(indent, ' ');
+            column = indent;
+        }
+        text += word;
+        column += word.size();
+        start = end;
+    }
+    return text;
+}
+
+}  // namespace
+
 std::string HelpText() {
     return R"(scale-sim - a simulated weighing scale with its Ethernet and WiFi modules
 
@@ -20,8 +48,8 @@ followed by the line "ready". SIGTERM or SIGINT stop the simulator (the --link i
 Carriers (the default is --pty when no carrier is given):
   --pty                  serve on a new pseudo-terminal
   --link PATH            also place a symbolic link PATH -> the pseudo-terminal's slave
-  --tcp ADDR:PORT        serve the scale's line on TCP (loopback addresses only, 127.0.0.0/8;
-                         port 0 picks a free port)
+  --tcp ADDR:PORT        serve the scale's line on TCP (loopback addresses only,
+                         127.0.0.0/8; port 0 picks a free port)
   --udp ADDR:PORT        serve the scale's line as UDP datagrams (one conversation per peer)
   --tibbo                simulate the Ethernet module's management protocol on UDP port
                          65535 of the --udp (or --tcp) address; its serial settings (PBR,
@@ -72,7 +100,7 @@ Faults:
   --fault-once           the steps above misbehave only the first time they occur
                          (per connection); a retry is then answered
     STEP is one of: )" +
-           StepNamesForHelp() +
+           Wrapped(StepNamesForHelp(), 20, 90) +
            R"(
     type, serial, date, count and header are the five lines after Salibiprn (silence
     there ends that answer early); record:K is the K-th record sent (the answer to the
@@ -83,14 +111,16 @@ Faults:
   --end-lowercase        the end line reads "malibiprn"
   --short-records        record lines keep only three fields (number;date;stability)
   --drop-after K         hang up after K records (closes the TCP connection; closes the
-                         pseudo-terminal, which ends the simulator if nothing else is served)
+                         pseudo-terminal, which ends the simulator if nothing else is
+                         served)
   --chunk N              deliver every reply in pieces of N bytes with a pause between
   --chunk-gap MS         the pause between pieces (default 3 ms)
-  --pace                 deliver bytes at the real line rate: 10 bits per byte for 8N1, 11
-                         for 8E1/8O1, from the pseudo-terminal's settings (and the scale's own
-                         even parity during the alibi transfer); the scale answers only after
-                         the request itself would have crossed the line. On the network
-                         carriers the rate is --baud, or the module's serial settings.
+  --pace                 deliver bytes at the real line rate: 10 bits per byte for 8N1,
+                         11 for 8E1/8O1, from the pseudo-terminal's settings (and the
+                         scale's own even parity during the alibi transfer); the scale
+                         answers only after the request itself would have crossed the
+                         line. On the network carriers the rate is --baud, or the
+                         module's serial settings.
 
 Firmware upload (Sfirmwupd -> "Mfirmwupd", then each line is answered "f1"; after the
 last line the scale sends "f3"):
@@ -117,14 +147,15 @@ Swifisrv=0, Swifisrv=1,<port> and Swifisrv=? are answered by the scale):
   --wifi-join-no-ok      a successful join reports "WIFI CONNECTED" but no "OK"
 
 Ethernet module (--tibbo; commands without line ending, one per datagram, replies starting
-with A (accepted), D (denied), F (failed)):
+with A accepted, C command error, D denied, F failed, R not in this mode):
   X  -> A<mac>/0000/<mode>----/<owner>/<name> with the MAC written as six 3-digit numbers,
         so that the mode letter (N normal, L loading) is always the 31st character;
   V -> A<version>; L / O log in and out;
   GBR -> A<baud index>, PBR<i> / PPR<i> set the serial side (baud index 0-7 = 1200 ...
   115200, parity index 0 none, 1 even, 2 odd), N (after L) -> loading mode,
   Q prepare, D<hi><lo><bytes> one block, E end the load and return to normal mode.
-  --tibbo-mac M          MAC address, six decimal bytes with dots (default 0.36.119.87.16.42)
+  --tibbo-mac M          MAC address, six decimal bytes with dots
+                         (default 0.36.119.87.16.42)
   --tibbo-owner NAME     owner name (default VESK)
   --tibbo-name NAME      device name (default scale-sim)
   --tibbo-version V      firmware version (default 3.66/EM1000)

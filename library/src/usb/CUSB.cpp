@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/Clock.h"
 #include "text/TextUtil.h"
 #include "usb/D2xxLibrary.h"
 #include "usb/UsbModule.h"
@@ -15,13 +16,26 @@ namespace {
 
 using namespace d2xx;
 
-constexpr ULONG kOpenReadTimeoutMs = 100;
+// How long a Read waits on a silent line: one pass of the exchange loops.
+constexpr uint32_t kReadWaitMs = 100;
+// D2XX's own read timeout. FT_Read returns only when every byte asked for
+// has come or this has passed; the exchange loops ask for more than a reply
+// holds, so a Read waiting in one FT_Read would hold every reply for the
+// whole 100 ms. Short slices hand each reply over within a few ms.
+constexpr ULONG kReadSliceMs = 5;
 constexpr ULONG kOpenWriteTimeoutMs = 20;
 constexpr ULONG kLaterWriteTimeoutMs = 10;
 constexpr DWORD kMaxReadBytes = 1000;
 // The converter otherwise holds every short reply for 16 ms before passing
 // it to the host, which would cap an alibi read far below the line's speed.
 constexpr UCHAR kLatencyTimerMs = 2;
+
+void SleepUntil(int64_t deadlineMs) {
+    const int64_t left = deadlineMs - TickMs();
+    if (left > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    }
+}
 
 bool Is(const char* key, const char* name) {
     return std::strcmp(key, name) == 0;
@@ -160,12 +174,12 @@ bool CUSB::Open() {
 // given before Open take effect when they are set again on the open line.
 // A failure here leaves the converter open for Close to release.
 bool CUSB::Configure() {
-    bool timeoutsSet = Succeeded(
-        library_->SetTimeouts(handle_, kOpenReadTimeoutMs, kOpenWriteTimeoutMs), "FT_SetTimeouts");
+    bool timeoutsSet = Succeeded(library_->SetTimeouts(handle_, kReadSliceMs, kOpenWriteTimeoutMs),
+                                 "FT_SetTimeouts");
     bool characteristicsSet = Succeeded(
         library_->SetDataCharacteristics(handle_, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE),
         "FT_SetDataCharacteristics");
-    readTimeoutMs_ = kOpenReadTimeoutMs;
+    readWaitMs_ = kReadWaitMs;
     if (!timeoutsSet || !characteristicsSet) {
         return false;
     }
@@ -221,32 +235,35 @@ bool CUSB::Read(std::string& out, int32_t& count) {
     int32_t delivered = 0;
     if (open_ && count > 0) {
         std::array<char, kMaxReadBytes> buffer;
-        DWORD wanted = std::min(static_cast<DWORD>(count), kMaxReadBytes);
-        DWORD received = 0;
-        FT_STATUS status = library_->Read(handle_, buffer.data(), wanted, &received);
-        if (Succeeded(status, "FT_Read")) {
+        const DWORD wanted = std::min(static_cast<DWORD>(count), kMaxReadBytes);
+        const int64_t deadline = TickMs() + readWaitMs_;
+        do {
+            DWORD received = 0;
+            if (!Succeeded(library_->Read(handle_, buffer.data(), wanted, &received), "FT_Read")) {
+                // A converter that has gone answers at once; waiting out the
+                // read time keeps the exchange loops from spinning on it.
+                SleepUntil(deadline);
+                break;
+            }
             delivered = static_cast<int32_t>(std::min(received, wanted));
-            out.assign(buffer.data(), static_cast<size_t>(delivered));
-        } else {
-            // A converter that has gone answers at once; waiting out the read
-            // timeout keeps the exchange loops from spinning on it.
-            std::this_thread::sleep_for(std::chrono::milliseconds(readTimeoutMs_));
-        }
+        } while (delivered == 0 && TickMs() < deadline);
+        out.assign(buffer.data(), static_cast<size_t>(delivered));
     }
     count = delivered;
     return delivered > 0;
 }
 
-// D2XX's 0 would mean "wait forever", which no exchange here may do.
+// `ms` is how long a Read waits on a silent line. D2XX's 0 would mean "wait
+// forever", which no exchange here may do.
 bool CUSB::SetReadTimeout(int32_t ms) {
     if (!open_ || ms <= 0) {
         return false;
     }
-    if (!Succeeded(library_->SetTimeouts(handle_, static_cast<ULONG>(ms), kLaterWriteTimeoutMs),
-                   "FT_SetTimeouts")) {
+    const ULONG slice = std::min(static_cast<ULONG>(ms), kReadSliceMs);
+    if (!Succeeded(library_->SetTimeouts(handle_, slice, kLaterWriteTimeoutMs), "FT_SetTimeouts")) {
         return false;
     }
-    readTimeoutMs_ = static_cast<uint32_t>(ms);
+    readWaitMs_ = static_cast<uint32_t>(ms);
     return true;
 }
 

@@ -33,8 +33,9 @@ public:
     bool Close() override;
     bool IsOpen() override;
     bool Write(std::string data) override;
-    // Waits for `count` bytes (at most 1000 per call) or D2XX's read timeout,
-    // 100 ms after Open. True when at least one byte came.
+    // Hands over what has come, at most `count` and at most 1000 bytes,
+    // as soon as anything has; on a silent line waits up to 100 ms (or what
+    // SetReadTimeout set). True when at least one byte came.
     bool Read(std::string& out, int32_t& count) override;
     bool SetReadTimeout(int32_t ms) override;
 
@@ -53,7 +54,7 @@ private:
     parametry_USB device_;
     bool open_ = false;
     uint8_t dataBits_ = 8;
-    uint32_t readTimeoutMs_ = 100;
+    uint32_t readWaitMs_ = 100;
     // Held while a converter is open, so that it can always be closed.
     std::shared_ptr<const D2xxLibrary> library_;
     std::string lastError_;

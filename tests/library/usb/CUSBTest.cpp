@@ -50,7 +50,7 @@ TEST_F(UsbTransportTest, ListsTwoConvertersAndOpensTheChosenOne) {
     EXPECT_STREQ(usb->GetParam("active"), "2");
     EXPECT_EQ(standin.LogFrom("FT_Open"), (Lines{
                                               "FT_Open 1 -> 0",
-                                              "FT_SetTimeouts 1 100 20 -> 0",
+                                              "FT_SetTimeouts 1 5 20 -> 0",
                                               "FT_SetDataCharacteristics 1 8 0 0 -> 0",
                                               "FT_SetBaudRate 1 9600 -> 0",
                                               "FT_SetLatencyTimer 1 2 -> 0",
@@ -200,13 +200,38 @@ TEST_F(UsbTransportTest, WriteSendsLongTextsWhole) {
     EXPECT_EQ(second.ReceiveUntil("line 59 of a firmware file\r\n"), text);
 }
 
+TEST_F(UsbTransportTest, SetReadTimeoutSetsTheWaitOnASilentLine) {
+    OpenSecond();
+    ASSERT_TRUE(usb->SetReadTimeout(300));
+    std::string out;
+    int32_t count = 10;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(usb->Read(out, count));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 280ms);
+}
+
+// D2XX reads in short slices: a reply shorter than asked for is not held back
+// for the whole wait.
+TEST_F(UsbTransportTest, AShortReplyIsHandedOverAtOnce) {
+    OpenSecond();
+    second.Send("MT\r\n");
+    std::string out;
+    int32_t count = 100;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(usb->Read(out, count));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 90ms);
+    EXPECT_EQ(out, "MT\r\n");
+    EXPECT_EQ(count, 4);
+}
+
 TEST_F(UsbTransportTest, SetReadTimeoutProgramsTheConverter) {
     OpenSecond();
     standin.ClearLog();
-    EXPECT_TRUE(usb->SetReadTimeout(50));
+    EXPECT_TRUE(usb->SetReadTimeout(300));
+    EXPECT_TRUE(usb->SetReadTimeout(3));
     EXPECT_FALSE(usb->SetReadTimeout(0)) << "D2XX would wait forever";
     EXPECT_FALSE(usb->SetReadTimeout(-5));
-    EXPECT_EQ(standin.Log(), Lines{"FT_SetTimeouts 1 50 10 -> 0"});
+    EXPECT_EQ(standin.Log(), (Lines{"FT_SetTimeouts 1 5 10 -> 0", "FT_SetTimeouts 1 3 10 -> 0"}));
 }
 
 TEST_F(UsbTransportTest, AVanishedPeerFailsReadsWithoutSpinning) {

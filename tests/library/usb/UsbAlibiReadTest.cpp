@@ -46,22 +46,22 @@ protected:
 };
 
 TEST_F(UsbAlibiReadTest, AFullReadThroughTheConverter) {
-    ScaleSimProcess sim({"--pty", "--records", "30", "--type", "USB SIM", "--serial", "4242"});
+    ScaleSimProcess sim({"--pty", "--records", "100", "--type", "USB SIM", "--serial", "4242"});
     ConnectThroughFirstConverter("pty:" + sim.PtyPath());
 
     auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(scale->StartAlibiRead(CallbackRecorder::OnProgress, CallbackRecorder::OnStatus));
     ASSERT_EQ(recorder.WaitForStatuses(2, 30s), (std::vector<int32_t>{0, 1}));
     auto took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
-    std::cout << "30 records in " << took.count() << " s\n";
+    std::cout << "100 records in " << took.count() << " s\n";
 
     DeviceInfo info = scale->GetDeviceInfo();
     EXPECT_STREQ(info.type, "USB SIM");
     EXPECT_EQ(info.serialNumber, 4242);
-    ASSERT_EQ(scale->GetAlibiRecordCount(), 30);
-    EXPECT_EQ(scale->GetAlibiRecord(1).recordId, 30) << "the scale counts down";
-    EXPECT_EQ(scale->GetAlibiRecord(30).recordId, 1);
-    EXPECT_EQ(recorder.Progress().size(), 30u);
+    ASSERT_EQ(scale->GetAlibiRecordCount(), 100);
+    EXPECT_EQ(scale->GetAlibiRecord(1).recordId, 100) << "the scale counts down";
+    EXPECT_EQ(scale->GetAlibiRecord(100).recordId, 1);
+    EXPECT_EQ(recorder.Progress().size(), 100u);
 
     // The transfer ran at 115200 baud with even parity on the converter,
     // and the line was set back afterwards.

@@ -23,7 +23,7 @@ TEST(UsbOlderD2xx, OpensAndExchangesWithoutTheLatencyTimer) {
         ASSERT_TRUE(usb.SetParam("device", "1"));
         ASSERT_TRUE(usb.Open()) << usb.LastError();
         EXPECT_EQ(standin.LogFrom("FT_Open"),
-                  (Lines{"FT_Open 0 -> 0", "FT_SetTimeouts 0 100 20 -> 0",
+                  (Lines{"FT_Open 0 -> 0", "FT_SetTimeouts 0 5 20 -> 0",
                          "FT_SetDataCharacteristics 0 8 0 0 -> 0", "FT_SetBaudRate 0 9600 -> 0"}));
         EXPECT_TRUE(usb.Write("SJ\r\n"));
         EXPECT_EQ(scale.ReceiveUntil("\r\n"), "SJ\r\n");

@@ -1,0 +1,138 @@
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "LanguageTexts.h"
+#include "RecordConversion.h"
+#include "RecordTableModel.h"
+
+TemporarySettings::TemporarySettings() {
+    QStandardPaths::setTestModeEnabled(true);
+    activate();
+}
+
+void TemporarySettings::activate() {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
+}
+
+QString TemporarySettings::fileName() const {
+    return QSettings(QStringLiteral("VESK"), QStringLiteral("Tarvo")).fileName();
+}
+
+void TemporarySettings::clear() {
+    QFile::remove(fileName());
+}
+
+void TemporarySettings::writeRaw(const QByteArray& contents) {
+    const QString path = fileName();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(contents);
+    }
+}
+
+ModalAnswerer::ModalAnswerer() {
+    timer_.setInterval(20);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { answer(); });
+    timer_.start();
+}
+
+ModalAnswerer::~ModalAnswerer() = default;
+
+void ModalAnswerer::answer() {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) {
+        return;
+    }
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        messages_.push_back(
+            {box->objectName(), box->windowTitle(), box->text(), static_cast<int>(box->icon())});
+        box->done(QMessageBox::Ok);
+        return;
+    }
+    if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+        if (fileAnswer_.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(fileAnswer_);
+        QMetaObject::invokeMethod(dialog, "accept");
+        return;
+    }
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+        dialog->reject();
+    }
+}
+
+AlibiRecord TestRecord::view() const {
+    AlibiRecord record{};
+    record.recordId = recordId;
+    record.date = date.constData();
+    record.time = time.constData();
+    record.number = number;
+    record.userId = userId.constData();
+    record.productId = productId.constData();
+    record.net = net;
+    record.gross = gross;
+    record.tare = tare;
+    record.unit = unit;
+    record.decimals = decimals;
+    record.stable = stable;
+    return record;
+}
+
+QString standardColumnLine() {
+    return QStringLiteral("REC_ID;TIME;NUM;USER_ID;PROD_ID;NET;GROSS;TARE;UNIT;STB\r\n");
+}
+
+RecordLayout standardLayout(Language language) {
+    return RecordLayout::fromColumnLine(standardColumnLine(), LanguageTexts(language));
+}
+
+QString libraryDir() {
+    return QStringLiteral(QELSCALE_DIR);
+}
+
+QString scaleSimPath() {
+#ifdef SCALE_SIM_PATH
+    return QStringLiteral(SCALE_SIM_PATH);
+#else
+    return {};
+#endif
+}
+
+QString programPath() {
+    return QStringLiteral(VESKTARVO_PATH);
+}
+
+QString python3Path() {
+    const QString configured = QStringLiteral(PYTHON3_PATH);
+    return configured.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("python3"))
+                                : configured;
+}
+
+void loadRecords(RecordTableModel& table, const std::vector<TestRecord>& records, Language language,
+                 const DisplayFormats& formats) {
+    const RecordLayout layout = standardLayout(language);
+    table.defineFields(layout);
+    RecordBatch batch;
+    const RecordConverter converter(layout, LanguageTexts(language), formats);
+    for (auto record = records.rbegin(); record != records.rend(); ++record) {
+        converter.append(record->view(), batch);
+    }
+    table.appendRows(std::move(batch));
+}
+
+DisplayFormats polishFormats() {
+    return DisplayFormats(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("dd.MM.yyyy"),
+                          QStringLiteral("HH:mm:ss"));
+}

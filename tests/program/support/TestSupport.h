@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "QELScale.h"
+#include "RecordLayout.h"
+#include "RecordRows.h"
+
+class QWidget;
+class QFileDialog;
+
+// Points every QSettings("VESK", "Tarvo") of this process at a temporary
+// folder, so that no test touches the user's own settings.
+class TemporarySettings {
+public:
+    TemporarySettings();
+    // Points the settings at this folder again (after a test moved them).
+    void activate();
+    QString fileName() const;
+    // Removes the stored settings: the next window starts as on a new machine.
+    void clear();
+    // Writes the raw settings file (INI) for a start from prepared values.
+    void writeRaw(const QByteArray& contents);
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Answers the modal dialogs a test provokes (message boxes, the file dialog)
+// and remembers what the message boxes said.
+class ModalAnswerer {
+public:
+    struct Message {
+        QString objectName;
+        QString title;
+        QString text;
+        int icon;
+    };
+
+    ModalAnswerer();
+    ~ModalAnswerer();
+
+    // The file dialog is answered with this path (empty: cancelled).
+    void setFileDialogAnswer(const QString& path) { fileAnswer_ = path; }
+    const std::vector<Message>& messages() const { return messages_; }
+    void clear() { messages_.clear(); }
+
+private:
+    void answer();
+
+    QTimer timer_;
+    QString fileAnswer_;
+    std::vector<Message> messages_;
+};
+
+// A record as the library hands it over, with texts owned by the test.
+struct TestRecord {
+    qint64 recordId = 1;
+    QByteArray date = "2024-01-05";
+    QByteArray time = "12:00:01";
+    qint32 number = 3;
+    QByteArray userId = "U1";
+    QByteArray productId = "P2";
+    float net = 1.5f;
+    float gross = 2.0f;
+    float tare = 0.5f;
+    qint32 unit = 4;
+    qint16 decimals = 3;
+    bool stable = true;
+
+    AlibiRecord view() const;
+};
+
+// The ten fields of a well-formed column line, in the given language.
+RecordLayout standardLayout(Language language = Language::Polish);
+QString standardColumnLine();
+
+class RecordTableModel;
+class DisplayFormats;
+
+// Defines the ten standard fields in the language and loads the records, as
+// a read would, newest (last given) first.
+void loadRecords(RecordTableModel& table, const std::vector<TestRecord>& records, Language language,
+                 const DisplayFormats& formats);
+
+// Polish texts with a day.month.year date and a decimal comma.
+DisplayFormats polishFormats();
+
+// Where the test programs find the parts they run.
+QString libraryDir();
+QString scaleSimPath();
+QString programPath();
+QString python3Path();

@@ -126,6 +126,8 @@ bool CVESKDevice::StopListener() {
             // returns; it is freed by the next dialogue or the destructor.
             return true;
         }
+        // Join before the pointer changes: the listener reads it (Phase).
+        listener_->WaitFor();
         listener_.reset();
     }
     return true;
@@ -153,7 +155,9 @@ bool CVESKDevice::SendAndListen(int32_t phase, const std::string& command, int32
             resume = true;
             resumePhase = listener_->Phase();
         }
-        listener_.reset();  // terminates and waits
+        listener_->Terminate();
+        listener_->WaitFor();  // before the pointer changes: the listener reads it
+        listener_.reset();
     }
     if (!transport_) {
         return false;

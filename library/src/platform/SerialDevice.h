@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,11 +44,15 @@ public:
     // Drops input the driver holds that nobody has read.
     void DiscardInput();
 
-    const std::string& LastError() const { return lastError_; }
+    // The receiving and sending threads record failures too: a copy.
+    std::string LastError() const;
 
 private:
     explicit SerialDevice(int fd) : fd_(fd) {}
+    void SetLastError(std::string text);
+
     int fd_;
+    mutable std::mutex errorMutex_;
     std::string lastError_;
 };
 

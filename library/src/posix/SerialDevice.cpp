@@ -98,7 +98,7 @@ std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path,
     RequestLowLatency(fd);
     std::unique_ptr<SerialDevice> device(new SerialDevice(fd));
     if (!device->Apply(settings)) {
-        *error = device->lastError_;
+        *error = device->LastError();
         return nullptr;
     }
     tcflush(fd, TCIOFLUSH);
@@ -113,12 +113,12 @@ SerialDevice::~SerialDevice() {
 bool SerialDevice::Apply(const LineSettings& settings) {
     termios termiosSettings{};
     if (tcgetattr(fd_, &termiosSettings) != 0) {
-        lastError_ = SystemError("tcgetattr");
+        SetLastError(SystemError("tcgetattr"));
         return false;
     }
     BuildTermios(termiosSettings, settings);
     if (tcsetattr(fd_, TCSANOW, &termiosSettings) != 0) {
-        lastError_ = SystemError("tcsetattr");
+        SetLastError(SystemError("tcsetattr"));
         return false;
     }
     return true;
@@ -131,7 +131,7 @@ int SerialDevice::ReadSome(char* buffer, int size, int timeoutMs) {
         return 0;
     }
     if (ready < 0) {
-        lastError_ = SystemError("poll");
+        SetLastError(SystemError("poll"));
         return -1;
     }
     ssize_t got = ::read(fd_, buffer, static_cast<size_t>(size));
@@ -142,7 +142,7 @@ int SerialDevice::ReadSome(char* buffer, int size, int timeoutMs) {
         return 0;
     }
     // Readable but nothing to read, or EIO: the other end has gone.
-    lastError_ = got == 0 ? "line hung up" : SystemError("read");
+    SetLastError(got == 0 ? "line hung up" : SystemError("read"));
     return -1;
 }
 
@@ -154,17 +154,17 @@ bool SerialDevice::WriteAll(std::string_view data, int stallTimeoutMs) {
             continue;
         }
         if (sent < 0 && errno != EAGAIN && errno != EINTR) {
-            lastError_ = SystemError("write");
+            SetLastError(SystemError("write"));
             return false;
         }
         pollfd pfd{fd_, POLLOUT, 0};
         int ready = ::poll(&pfd, 1, stallTimeoutMs);
         if (ready == 0) {
-            lastError_ = "write stalled";
+            SetLastError("write stalled");
             return false;
         }
         if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-            lastError_ = "line hung up";
+            SetLastError("line hung up");
             return false;
         }
     }
@@ -179,8 +179,18 @@ long SerialDevice::WriteNow(std::string_view data) {
     if (errno == EAGAIN || errno == EINTR) {
         return 0;
     }
-    lastError_ = SystemError("write");
+    SetLastError(SystemError("write"));
     return -1;
+}
+
+std::string SerialDevice::LastError() const {
+    std::lock_guard lock(errorMutex_);
+    return lastError_;
+}
+
+void SerialDevice::SetLastError(std::string text) {
+    std::lock_guard lock(errorMutex_);
+    lastError_ = std::move(text);
 }
 
 void SerialDevice::DiscardInput() {

@@ -183,6 +183,7 @@ TEST_F(AlibiDialogueTest, NoAnswerToTheAnnouncementSwitchesAfterTwoSilences) {
     EXPECT_GE(switched, 390ms);
     EXPECT_LT(switched, 2s);
     EXPECT_EQ(pty.SlaveBaud(), 115200);
+    device->StopListener();  // the listener's own queries must be over first
     EXPECT_STREQ(device->GetParameter("parity"), "E");
 }
 

@@ -180,6 +180,7 @@ TEST_F(AlibiEndToEndTest, FaultsOfTheScale) {
         std::this_thread::sleep_for(c.statuses.size() == 2 ? 0ms : 1500ms);
         auto statuses = recorder.WaitForStatuses(c.statuses.size(), 10s);
         EXPECT_EQ(statuses, c.statuses) << c.faults[0];
+        device->StopListener();  // records are read once the dialogue is over
         if (statuses.size() == 2) {
             EXPECT_EQ(scale->GetAlibiRecordCount(), c.storedLines);
         }

@@ -289,29 +289,6 @@ TEST_F(WiFiDialogueTest, JoinWithoutAccessPointWaitsSevenSecondsOfSilence) {
     EXPECT_EQ(Baud(), "9600");
 }
 
-TEST_F(WiFiDialogueTest, JoinWithoutAccessPointNeedsTheModulesOk) {
-    ASSERT_TRUE(Set("ssid", "Net"));
-    ASSERT_TRUE(Set("password", "secret"));
-    const std::string join = "AT+CWJAP_DEF=\"Net\",\"secret\"\r\n";
-    peer.Answer(join, "WIFI CONNECTED\r\nWIFI GOT IP\r\n");
-    EXPECT_FALSE(Set("network", "connect"));
-    EXPECT_EQ(Sent(), EnterConfig() + ToModule(join) + LeaveConfig());
-}
-
-TEST_F(WiFiDialogueTest, JoinWithAccessPointTakesWifiConnectedAfterFiveSeconds) {
-    ASSERT_TRUE(Set("ssid", "Net"));
-    ASSERT_TRUE(Set("password", "secret"));
-    ASSERT_TRUE(Set("bssid", "aa:bb:cc:dd:ee:ff"));
-    const std::string join = "AT+CWJAP_DEF=\"Net\",\"secret\",\"aa:bb:cc:dd:ee:ff\"\r\n";
-    peer.Answer(join, "WIFI CONNECTED\r\nWIFI GOT IP\r\n");
-    EXPECT_TRUE(Set("network", "connect"));
-    EXPECT_EQ(Sent(), EnterConfig() + ToModule(join) + LeaveConfig());
-    double waited = SecondsBetween(join, "\x1b");
-    EXPECT_GE(waited, 5.0 - 0.05);
-    EXPECT_LT(waited, 5.0 + 1.5) << "the shorter silence of the three-argument form";
-    EXPECT_EQ(Baud(), "9600");
-}
-
 // ---- Queries ----------------------------------------------------------------
 
 TEST_F(WiFiDialogueTest, QueriesReturnTheRawReply) {
@@ -367,19 +344,6 @@ TEST_F(WiFiDialogueTest, QueriesTakeAtMostTheirByteCount) {
         peer.Answer(c.command, longReply);
         EXPECT_EQ(Get(c.key), longReply.substr(0, c.count));
     }
-}
-
-TEST_F(WiFiDialogueTest, NetworkListWaitsFiveSecondsOfSilence) {
-    peer.Answer("AT+CWMODE_DEF=3\r\n", kOk);
-    const std::string first = "+CWLAP:(3,\"Net\",-58,\"aa:bb:cc:dd:ee:ff\",6)\r\n";
-    const std::string second = "+CWLAP:(0,\"Guest\",-71,\"aa:bb:cc:dd:ee:01\",11)\r\n";
-    peer.Answer("AT+CWLAP\r\n", {{0ms, first}, {600ms, second}, {200ms, kOk}});
-    EXPECT_EQ(Get("networks"), kOk + first + second + kOk);
-    EXPECT_EQ(Sent(), EnterConfig() + ToModule("AT+CWMODE_DEF=3\r\n") + ToModule("AT+CWLAP\r\n") +
-                          LeaveConfig());
-    double waited = SecondsBetween("AT+CWLAP\r\n", "\x1b");
-    EXPECT_GE(waited, 0.8 + 5.0 - 0.05);
-    EXPECT_LT(waited, 0.8 + 5.0 + 2.0);
 }
 
 // ---- Silent or refusing peers -----------------------------------------------

@@ -13,6 +13,8 @@
 
 namespace wifitest {
 
+using Clock = std::chrono::steady_clock;
+
 struct ScaleDeleter {
     void operator()(CVESKScaleInterface* scale) const {
         static_cast<CVESKDeviceInterface*>(scale)->Release();
@@ -53,8 +55,8 @@ inline std::optional<std::string> Text(const char* text) {
     return std::string(text);
 }
 
-inline double SecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+inline double SecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 }  // namespace wifitest

@@ -460,7 +460,11 @@ void TMainForm::connectHandlers() {
         showConnectionError();
         EndReadInError();
     });
-    connect(session_.get(), &AlibiReadSession::tableFailed, this, &TMainForm::EndReadInError);
+    // The definition starts by closing the table; a failed one leaves it closed.
+    connect(session_.get(), &AlibiReadSession::tableFailed, this, [this] {
+        ClientDataSet1->closeTable();
+        EndReadInError();
+    });
     connect(session_.get(), &AlibiReadSession::parsingStarted, this, [this] { ReadStatus(1); });
     connect(session_.get(), &AlibiReadSession::recordsCopied, this, &TMainForm::FillRecordTable);
     connect(session_.get(), &AlibiReadSession::libraryFailed, this, &TMainForm::EndReadInError);
@@ -609,7 +613,7 @@ void TMainForm::ENGClick() {
 // ---- settings panel and ports -----------------------------------------------
 
 void TMainForm::btnUstawieniaClick() {
-    PanUstawienia->setVisible(!PanUstawienia->isVisible());
+    PanUstawienia->setVisible(PanUstawienia->isHidden());
 }
 
 void TMainForm::COMClick() {

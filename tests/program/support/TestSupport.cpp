@@ -9,9 +9,14 @@
 #include <QSettings>
 #include <QStandardPaths>
 
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
 #include "LanguageTexts.h"
 #include "RecordConversion.h"
 #include "RecordTableModel.h"
+#include "SettingsStore.h"
+#include "TMainForm.h"
 
 TemporarySettings::TemporarySettings() {
     QStandardPaths::setTestModeEnabled(true);
@@ -135,4 +140,43 @@ void loadRecords(RecordTableModel& table, const std::vector<TestRecord>& records
 DisplayFormats polishFormats() {
     return DisplayFormats(QLocale(QLocale::Polish, QLocale::Poland), QStringLiteral("dd.MM.yyyy"),
                           QStringLiteral("HH:mm:ss"));
+}
+
+void presetSerialConnection(const QString& port, const QString& baud) {
+    SettingsStore().setValues({{QStringLiteral("Last Used"), QStringLiteral("COM")},
+                               {QStringLiteral("COM_port"), port},
+                               {QStringLiteral("COM_baudrate"), baud},
+                               {QStringLiteral("COM_parity"), QStringLiteral("None")},
+                               {QStringLiteral("COM_bits"), QStringLiteral("8")}});
+}
+
+bool readScale(TMainForm& form, int timeoutMs) {
+    auto* button = child<QPushButton>(form, "btnOdczytaj");
+    if (button == nullptr || !button->isEnabled()) {
+        return false;
+    }
+    QTest::mouseClick(button, Qt::LeftButton);
+    return QTest::qWaitFor([&] { return button->isEnabled(); }, timeoutMs);
+}
+
+QStringList gridTitles(const TMainForm& form) {
+    const QAbstractItemModel* shown = child<QTableView>(form, "DBGrid1")->model();
+    QStringList titles;
+    for (int column = 0; column < shown->columnCount(); ++column) {
+        titles.append(shown->headerData(column, Qt::Horizontal).toString());
+    }
+    return titles;
+}
+
+QList<QStringList> gridRows(const TMainForm& form) {
+    const QAbstractItemModel* shown = child<QTableView>(form, "DBGrid1")->model();
+    QList<QStringList> rows;
+    for (int row = 0; row < shown->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < shown->columnCount(); ++column) {
+            cells.append(shown->index(row, column).data().toString());
+        }
+        rows.append(cells);
+    }
+    return rows;
 }

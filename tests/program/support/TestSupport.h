@@ -94,6 +94,25 @@ void loadRecords(RecordTableModel& table, const std::vector<TestRecord>& records
 // Polish texts with a day.month.year date and a decimal comma.
 DisplayFormats polishFormats();
 
+class TMainForm;
+
+template <typename T>
+T* child(const QObject& parent, const char* name) {
+    return parent.findChild<T*>(QLatin1String(name));
+}
+
+// Stores the settings of a serial connection to this port, as a save of the
+// settings panel would, so that the next window is ready to read it.
+void presetSerialConnection(const QString& port, const QString& baud = QStringLiteral("9600"));
+
+// Presses the read button and waits for the read to end (success or error).
+// False when it does not end within the time.
+bool readScale(TMainForm& form, int timeoutMs = 30000);
+
+// Texts of the grid as it shows them: the titles, then each shown row.
+QStringList gridTitles(const TMainForm& form);
+QList<QStringList> gridRows(const TMainForm& form);
+
 // Where the test programs find the parts they run.
 QString libraryDir();
 QString scaleSimPath();

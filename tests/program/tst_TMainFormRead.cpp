@@ -1,0 +1,240 @@
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "RecordTableModel.h"
+#include "ScaleSimProcess.h"
+#include "TMainForm.h"
+#include "TestSupport.h"
+
+namespace {
+
+// Four records sent newest first, numbered from the count down to 1, with
+// the awkward cases of a real memory: a two-digit year, an unreadable date, a
+// long product, an unknown unit, masses with more digits than their decimals.
+const QByteArray kFourRecords =
+    "4;2024-01-05;08:30:15;12;ANNA;P0001;1.23456;2.5;1.27;kg;2;1\n"
+    "3;24-01-05;12:00:01;11;U01;Żółć;0.5;0.5;0;g;1;0\n"
+    "2;2024/01/05;00:00:00;10;PIOTR;ABCDEFGHIJKLMNOPQRST;1.6;1.6;0;lb;0;1\n"
+    "1;2023-12-31;23:59:59;9;U02;P0002;3.14159;3.5;0.35841;xx;3;1\n";
+
+}  // namespace
+
+class TMainFormReadTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        if (scaleSimPath().isEmpty() || !QFile::exists(scaleSimPath())) {
+            QSKIP("scale-sim is not built");
+        }
+        recordsFile_ = dir_.filePath(QStringLiteral("four.txt"));
+        QFile file(recordsFile_);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(kFourRecords);
+    }
+
+    void init() {
+        settings_.clear();
+        answerer_.clear();
+    }
+
+    void cleanup() {
+        form_.reset();
+        sim_.reset();
+    }
+
+    void fullReadInPolish() {
+        startScale({"--records-file", recordsFile_.toStdString()});
+        QSignalSpy progress(child<QProgressBar>(*form_, "ProgressBar1"),
+                            &QProgressBar::valueChanged);
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+        QCOMPARE(gridTitles(*form_),
+                 (QStringList{"RecID", "Data_Czas", "Numer", "ID_uzytkownika", "ID_produktu",
+                              "Netto", "Brutto", "Tara", "Jednostka", "Stabilnosc"}));
+        const QList<QStringList> expected{
+            {"1", "31.12.2023 23:59:59", "9", "U02", "P0002", "3,142", "3,5", "0,358", "", "Tak"},
+            {"2", "01.01.1970", "10", "PIOTR", "ABCDEFGHIJKLMNOP", "2", "2", "0", "lb", "Tak"},
+            {"3", "05.01.2024 12:00:01", "11", "U01", "Żółć", "0,5", "0,5", "0", "g", "Nie"},
+            {"4", "05.01.2024 08:30:15", "12", "ANNA", "P0001", "1,23", "2,5", "1,27", "kg",
+             "Tak"}};
+        QCOMPARE(gridRows(*form_), expected);
+        QCOMPARE(child<QLabel>(*form_, "lbTyp")->text(), QStringLiteral("SIM 6/C1"));
+        QCOMPARE(child<QLabel>(*form_, "lbNrSeryjny")->text(), QStringLiteral("560123"));
+        QCOMPARE(child<QLabel>(*form_, "lbDataProdukcji")->text(), QStringLiteral("2019-03-01"));
+        QCOMPARE(child<QLabel>(*form_, "lbLiczbaRekordow")->text(), QStringLiteral("4"));
+        QCOMPARE(form_->alibiCount(), qint64(4));
+        QVERIFY(child<QPushButton>(*form_, "btnCsvExport")->isEnabled());
+        // Records arriving, then the copy into the table, then the reset.
+        QList<int> values;
+        for (const QList<QVariant>& change : progress) {
+            values.append(change.first().toInt());
+        }
+        QCOMPARE(values, (QList<int>{25, 50, 75, 0, 25, 50, 75, 0}));
+    }
+
+    void fullReadInEnglish() {
+        startScale({"--records-file", recordsFile_.toStdString()});
+        child<QToolButton>(*form_, "ENG")->click();
+        form_->setDisplayFormats(DisplayFormats(QLocale(QLocale::English, QLocale::UnitedStates)));
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Success!"));
+        QCOMPARE(gridTitles(*form_),
+                 (QStringList{"RecID", "Date_Time", "Number", "UserID", "ProductID", "Net", "Gross",
+                              "Tare", "Unit", "Stability"}));
+        const QList<QStringList> rows = gridRows(*form_);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[3], (QStringList{"4", "1/5/24 8:30:15 AM", "12", "ANNA", "P0001", "1.23",
+                                       "2.5", "1.27", "kg", "Yes"}));
+        QCOMPARE(rows[2][9], QStringLiteral("No"));
+    }
+
+    void generatedMemoryReadsCompletely() {
+        startScale({"--records", "300", "--seed", "7"});
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+        const QList<QStringList> rows = gridRows(*form_);
+        QCOMPARE(rows.size(), 300);
+        // Newest first: the rows run from record 1 up to the count.
+        QCOMPARE(rows.first().first(), QStringLiteral("1"));
+        QCOMPARE(rows.last().first(), QStringLiteral("300"));
+    }
+
+    void readAnnouncingNoRecordsKeepsTheTable() {
+        startScale({"--records-file", recordsFile_.toStdString()});
+        QVERIFY(readScale(*form_));
+        sim_.reset();
+        startScale({"--records", "0"}, false);
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+        QCOMPARE(gridRows(*form_).size(), 4);
+        QCOMPARE(form_->alibiCount(), qint64(0));
+    }
+
+    void failedConnection_data() {
+        QTest::addColumn<bool>("english");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Polish") << false << "Nie udało się połączyć!"
+                                << "Błąd!";
+        QTest::newRow("English") << true << "Couldn't connect!"
+                                 << "Error!";
+    }
+
+    void failedConnection() {
+        QFETCH(bool, english);
+        QFETCH(QString, text);
+        QFETCH(QString, caption);
+        presetSerialConnection(dir_.filePath(QStringLiteral("no-such-port")));
+        form_ = std::make_unique<TMainForm>(QStringList{libraryDir()});
+        if (english) {
+            child<QToolButton>(*form_, "ENG")->click();
+        }
+        QVERIFY(readScale(*form_, 10000));
+        QCOMPARE(form_->stateText(), caption);
+        QCOMPARE(answerer_.messages().size(), size_t(1));
+        QCOMPARE(answerer_.messages()[0].text, text);
+        QCOMPARE(answerer_.messages()[0].title, caption);
+        QCOMPARE(answerer_.messages()[0].icon, int(QMessageBox::Information));
+        QVERIFY(!child<QPushButton>(*form_, "btnCsvExport")->isEnabled());
+    }
+
+    void unknownLastColumnBecomesAField() {
+        startScale({"--records-file", recordsFile_.toStdString(), "--header",
+                    "REC_ID;TIME;NUM;USER_ID;PROD_ID;NET;GROSS;TARE;UNIT;STB;XYZ"});
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+        const QStringList titles = gridTitles(*form_);
+        QCOMPARE(titles.size(), 11);
+        QCOMPARE(titles.last(), QStringLiteral("XYZ"));
+        QCOMPARE(gridRows(*form_).first().last(), QString());
+    }
+
+    void duplicateColumnNameEndsInError() {
+        startScale(
+            {"--records-file", recordsFile_.toStdString(), "--header", "REC_ID;NET;NET;STB"});
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Błąd!"));
+        QVERIFY(answerer_.messages().empty());
+        QVERIFY(!child<RecordTableModel>(*form_, "ClientDataSet1")->isOpen());
+        QCOMPARE(child<QLabel>(*form_, "lbLiczbaRekordow")->text(), QStringLiteral("4"));
+    }
+
+    void fewerRecordsThanAnnouncedAddsNoRow() {
+        const QString path = dir_.filePath(QStringLiteral("short.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QList<QByteArray> lines = kFourRecords.split('\n');
+        file.write(lines[0] + '\n' + lines[1] + "\nMalibiprn\n");
+        file.close();
+        startScale({"--records-file", path.toStdString()});
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Błąd!"));
+        QCOMPARE(form_->alibiCount(), qint64(3));
+        QCOMPARE(gridRows(*form_).size(), 0);
+        QVERIFY(!child<QPushButton>(*form_, "btnCsvExport")->isEnabled());
+    }
+
+    void silentScaleEndsAfterFiveSeconds() {
+        startScale({"--records", "6", "--silent-at", "record:3"});
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(readScale(*form_, 20000));
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(form_->stateText(), QStringLiteral("Błąd!"));
+        QVERIFY2(elapsed >= 4500, qPrintable(QString::number(elapsed)));
+        QVERIFY(!form_->readSession().isRunning());
+        // The line is free again: a read of a good scale works.
+        sim_.reset();
+        startScale({"--records", "3"}, false);
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+    }
+
+    void languageSwitchEmptiesTheTableAndRenamesTheNextRead() {
+        startScale({"--records-file", recordsFile_.toStdString()});
+        QVERIFY(readScale(*form_));
+        child<QToolButton>(*form_, "ENG")->click();
+        QCOMPARE(gridTitles(*form_), QStringList());
+        QCOMPARE(gridRows(*form_).size(), 0);
+        QCOMPARE(child<QLabel>(*form_, "lbLiczbaRekordow")->text(), QStringLiteral("---"));
+        QVERIFY(readScale(*form_));
+        QCOMPARE(gridTitles(*form_).at(5), QStringLiteral("Net"));
+    }
+
+private:
+    // Starts the simulator on a pseudo-terminal and, unless told otherwise, a
+    // window set up to read it; a later call points the window at a new one.
+    void startScale(std::vector<std::string> args, bool newWindow = true) {
+        args.insert(args.begin(), "--pty");
+        sim_ = std::make_unique<ScaleSimProcess>(scaleSimPath().toStdString(), args);
+        const QString port = QString::fromStdString(sim_->PtyPath());
+        if (newWindow) {
+            presetSerialConnection(port);
+            form_ = std::make_unique<TMainForm>(QStringList{libraryDir()});
+            form_->setDisplayFormats(polishFormats());
+        } else {
+            child<QComboBox>(*form_, "availCom")->setEditText(port);
+        }
+    }
+
+    TemporarySettings settings_;
+    ModalAnswerer answerer_;
+    QTemporaryDir dir_;
+    QString recordsFile_;
+    std::unique_ptr<ScaleSimProcess> sim_;
+    std::unique_ptr<TMainForm> form_;
+};
+
+QTEST_MAIN(TMainFormReadTest)
+#include "tst_TMainFormRead.moc"

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include "text/TextUtil.h"
 #include "transport/CInterfejs.h"
@@ -72,22 +73,21 @@ const char* WiFiModule::Query(const char* key) {
 // ---- Settings ---------------------------------------------------------------
 
 std::string* WiFiModule::SettingNamed(const char* key) {
-    if (Is(key, "ssid"))
-        return &ssid_;
-    if (Is(key, "bssid"))
-        return &bssid_;
-    if (Is(key, "password"))
-        return &password_;
-    if (Is(key, "clientip"))
-        return &clientIp_;
-    if (Is(key, "clientport"))
-        return &clientPort_;
-    if (Is(key, "staticip"))
-        return &staticIp_;
-    if (Is(key, "staticgateway"))
-        return &staticGateway_;
-    if (Is(key, "staticmask"))
-        return &staticMask_;
+    const std::pair<const char*, std::string*> settings[] = {
+        {"ssid", &ssid_},
+        {"bssid", &bssid_},
+        {"password", &password_},
+        {"clientip", &clientIp_},
+        {"clientport", &clientPort_},
+        {"staticip", &staticIp_},
+        {"staticgateway", &staticGateway_},
+        {"staticmask", &staticMask_},
+    };
+    for (const auto& [name, setting] : settings) {
+        if (Is(key, name)) {
+            return setting;
+        }
+    }
     return nullptr;
 }
 
@@ -187,15 +187,18 @@ bool WiFiModule::EnableDhcp() {
     return SaysOk(reply_);
 }
 
-// Either acknowledgement counts: the module may take the addresses while it
-// still reports on the DHCP switch, or the other way round.
+// Fixed addresses are in use only when the module took both commands: an
+// address it refused leaves it without one, whatever it said to the DHCP
+// switch. The reply text still holds both replies, in order.
 bool WiFiModule::SetStaticAddress(const std::string& ip, const std::string& gateway,
                                   const std::string& mask) {
-    reply_ = Collect("AT+CWDHCP_DEF=0,0\r\n", 6, 2000);
-    reply_ += Collect("AT+CIPAP_DEF=" + QuotedAtValue(ip) + "," + QuotedAtValue(gateway) + "," +
-                          QuotedAtValue(mask) + "\r\n",
-                      6, 2000);
-    return SaysOk(reply_);
+    std::string dhcpReply = Collect("AT+CWDHCP_DEF=0,0\r\n", 6, 2000);
+    std::string addressReply =
+        Collect("AT+CIPAP_DEF=" + QuotedAtValue(ip) + "," + QuotedAtValue(gateway) + "," +
+                    QuotedAtValue(mask) + "\r\n",
+                6, 2000);
+    reply_ = dhcpReply + addressReply;
+    return SaysOk(dhcpReply) && SaysOk(addressReply);
 }
 
 bool WiFiModule::SetClientMode(bool on, const std::string& port, const std::string& ip) {

@@ -116,6 +116,13 @@ TEST_F(WiFiScaleSimTest, DhcpEnableAndDisableChangeTheModulesSettings) {
               "+CIPAP_DEF:netmask:\"255.255.255.0\"\r\n\r\nOK\r\n");
 
     TakeModuleLog();
+    ASSERT_TRUE(Set("staticip", "192.168.7.300"));
+    EXPECT_FALSE(Set("DHCP", "disable")) << "the module refuses the address";
+    EXPECT_EQ(Get("dhcpfields"),
+              "+CIPAP_DEF:ip:\"192.168.7.2\"\r\n+CIPAP_DEF:gateway:\"192.168.7.1\"\r\n"
+              "+CIPAP_DEF:netmask:\"255.255.255.0\"\r\n\r\nOK\r\n");
+
+    TakeModuleLog();
     EXPECT_TRUE(Set("DHCP", "enable"));
     EXPECT_EQ(TakeModuleLog(), kHandshake + Commands("AT+CWDHCP_DEF=1,1", kEscape));
     ExpectScaleAnswersAt9600();

@@ -257,9 +257,10 @@ std::shared_ptr<CEthernet::Link> CEthernet::MakeLink() {
     const int32_t protocol = protocol_;
     const int32_t port = port_;
     std::optional<uint32_t> address = ParseIpv4(ip_);
-    if (!address) {
-        // inet_addr would make it 255.255.255.255: a text that is no address
-        // must not turn into a broadcast.
+    if (!address || *address == 0) {
+        // inet_addr would make a text that is no address 255.255.255.255, a
+        // broadcast; and 0.0.0.0 (the "0" of a new transport) would reach
+        // this machine itself. Neither is the module.
         throw EthernetFailure("wrong address", ip_);
     }
     std::string reason;

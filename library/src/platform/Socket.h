@@ -74,7 +74,7 @@ private:
     const int handle_;
     const Kind kind_;
     Ipv4Endpoint peer_;
-    bool broadcastEnabled_ = false;
+    std::atomic<bool> broadcastEnabled_{false};
     std::atomic<bool> receivingStopped_{false};
 };
 

@@ -262,11 +262,16 @@ TEST(EthernetTransport, OpenFailsWithoutAPeerOrAnAddress) {
     EXPECT_FALSE(refused.IsOpen());
     EXPECT_NE(refused.LastError().find("couldnt connect"), std::string::npos);
 
-    CEthernet noAddress;
-    noAddress.SetParam("ip", "not an address");
-    noAddress.SetParam("port", "1001");
-    EXPECT_FALSE(noAddress.Open());
-    EXPECT_FALSE(noAddress.IsOpen());
+    for (const char* ip : {"not an address", "0", "0.0.0.0", "127.0.0.256"}) {
+        SCOPED_TRACE(ip);
+        CEthernet noAddress;
+        noAddress.SetParam("ip", ip);
+        noAddress.SetParam("port", "1001");
+        noAddress.SetParam("protokol", "udp");
+        EXPECT_FALSE(noAddress.Open());
+        EXPECT_FALSE(noAddress.IsOpen());
+        EXPECT_NE(noAddress.LastError().find("wrong address"), std::string::npos);
+    }
 }
 
 TEST(EthernetTransport, ReadAndWriteOnATransportNeverOpened) {

@@ -3,6 +3,7 @@
 // object).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -321,6 +322,13 @@ TEST_F(ModuleFirmware, RunsThroughTheScaleObjectAndOneAtATime) {
     ASSERT_TRUE(device->SetParameter("ip", kScaleAddress));
     EXPECT_TRUE(device->UpdateFirmware(path.c_str(), false, true, OnProgress, OnStatus));
     EXPECT_FALSE(device->UpdateFirmware(path.c_str(), false, true, OnProgress, OnStatus));
+    bool named = false;
+    for (int attempt = 0; attempt < 100 && !named; ++attempt) {
+        const auto names = ethtest::ThreadNames();
+        named = std::find(names.begin(), names.end(), "WFT") != names.end();
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(named);
     EXPECT_EQ(WaitForStatus(), 2);
     EXPECT_EQ(module_->Blocks().size(), 3u);
     device->Release();

@@ -6,17 +6,9 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
+source scripts/build-config.sh
 
-jobs=$(nproc)
 failed=()
-
-configure_and_build() {  # dir, cmake options...
-  local dir=$1
-  shift
-  cmake -S . -B "$dir" -G Ninja "$@" >"$dir.configure.log" 2>&1 ||
-    { cat "$dir.configure.log"; return 1; }
-  cmake --build "$dir" -j"$jobs"
-}
 
 run_ctest() {  # name, dir, [prefix command...]
   local name=$1 dir=$2
@@ -25,7 +17,6 @@ run_ctest() {  # name, dir, [prefix command...]
   "$@" ctest --test-dir "$dir" --output-on-failure -j"$jobs" || failed+=("$name")
 }
 
-mkdir -p build
 if configure_and_build build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
   run_ctest plain build/plain
 else
@@ -36,8 +27,10 @@ if [ "${QEL_QUICK:-0}" != 1 ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
   export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
-  if configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DQEL_LIBRARY_ONLY=ON -DQEL_SANITIZE=address; then
-    run_ctest "asan+ubsan" build/asan
+  if build_asan; then
+    run_ctest "asan+ubsan" "$asan_build_dir"
+    echo "=== fuzzing"
+    scripts/fuzz.sh || failed+=("fuzzing")
   else
     failed+=("asan build")
   fi
@@ -46,10 +39,6 @@ if [ "${QEL_QUICK:-0}" != 1 ]; then
     run_ctest tsan build/tsan setarch "$(uname -m)" -R
   else
     failed+=("tsan build")
-  fi
-  if [ -x scripts/fuzz.sh ]; then
-    echo "=== fuzzing"
-    scripts/fuzz.sh || failed+=("fuzzing")
   fi
 fi
 

@@ -85,11 +85,16 @@ class CVESKDeviceInterface {
 public:
     // 0 RS232 (serial line), 1 USB (FTDI D2XX), 2 ETH (Ethernet module).
     virtual void SetConnectionKind(int32_t kind) = 0;
+    // Keys and values of the transport in use. On an Ethernet connection a
+    // "port" that is not an integer throws std::invalid_argument.
     virtual bool SetParameter(const char* key, const char* value) = 0;
     virtual const char* GetParameter(const char* key) = 0;
     virtual bool Connect() = 0;
     virtual bool Disconnect() = 0;
     virtual bool SendSJ(int32_t timeoutMs) = 0;
+    // Uploads a firmware text file to the scale, or loads one into its
+    // Ethernet module. Throws std::runtime_error when the scale's firmware
+    // file cannot be opened.
     virtual bool UpdateFirmware(const char* path, bool sendStartCommand, bool ethernetModule,
                                 ProgressCallback onProgress, StatusCallback onStatus) = 0;
     virtual bool StopListener() = 0;

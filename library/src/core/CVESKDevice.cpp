@@ -44,13 +44,20 @@ CVESKDevice::~CVESKDevice() {
     Disconnect();
     // The old transport must be closed before the D2XX library goes away.
     DestroyTransport();
-    if (connectionKind_ == kKindUsb) {
-        ReleaseUsbLibrary();
-    }
+    ReleaseUsb();
 }
 
 void CVESKDevice::Release() {
     delete this;
+}
+
+// Only what this object loaded is released: the kind USB it starts with
+// loads nothing.
+void CVESKDevice::ReleaseUsb() {
+    if (usbLoaded_) {
+        ReleaseUsbLibrary();
+        usbLoaded_ = false;
+    }
 }
 
 void CVESKDevice::DestroyTransport() {
@@ -60,12 +67,11 @@ void CVESKDevice::DestroyTransport() {
 
 void CVESKDevice::SetConnectionKind(int32_t kind) {
     DestroyTransport();
-    if (connectionKind_ == kKindUsb) {
-        ReleaseUsbLibrary();
-    }
+    ReleaseUsb();
     connectionKind_ = kind;
     if (kind == kKindUsb) {
         LoadUsbLibrary();
+        usbLoaded_ = true;
     }
     UseTransport(CreateTransport(kind));
 }

@@ -63,11 +63,13 @@ protected:
 
 private:
     void DestroyTransport();
+    void ReleaseUsb();
 
     std::unique_ptr<CInterfejs> transport_;
     std::unique_ptr<WiFiModule> wifi_;
     std::unique_ptr<WatcherThread> listener_;
     int32_t connectionKind_ = 1;
+    bool usbLoaded_ = false;  // this object holds the D2XX library
 
     std::vector<std::string> firmwareLines_;
     int32_t firmwareLineIndex_ = -1;

@@ -13,6 +13,9 @@ struct UsbModule {
     std::mutex mutex;
     UsbModuleState state;
     std::string loadError;
+    // Scale objects that have loaded the module and not yet released it: one
+    // object leaving USB must not take the converters from another.
+    int users = 0;
 };
 
 UsbModule& Module() {
@@ -35,6 +38,7 @@ std::string LastUsbLoadError() {
 void LoadUsbLibrary() {
     UsbModule& module = Module();
     std::lock_guard lock(module.mutex);
+    ++module.users;
     if (!module.state.library) {
         std::string error;
         module.state.library = D2xxLibrary::Load(&error);
@@ -52,6 +56,9 @@ void ReleaseUsbLibrary() {
     UsbModuleState released;
     {
         std::lock_guard lock(Module().mutex);
+        if (Module().users > 0 && --Module().users > 0) {
+            return;
+        }
         released = std::move(Module().state);
         Module().state = UsbModuleState{};
     }

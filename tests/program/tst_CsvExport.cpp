@@ -1,9 +1,11 @@
+#include <sys/resource.h>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTest>
+#include <csignal>
 
 #include "CsvExport.h"
 #include "RecordFilterProxy.h"
@@ -189,6 +191,37 @@ private slots:
         }
         QVERIFY(refused);
         QVERIFY(QDir(readOnly.path()).isEmpty());
+    }
+
+    void writeFailurePartWayKeepsTheOldFile() {
+        std::vector<TestRecord> records(30000);
+        for (size_t i = 0; i < records.size(); ++i) {
+            records[i].recordId = static_cast<qint64>(i + 1);
+        }
+        RecordTableModel table;
+        loadRecords(table, records, Language::Polish, polishFormats());
+        RecordFilterProxy shown(&table);
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("big.csv"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old\r\n");
+        old.close();
+        // The file system refuses more than 256 KiB, well before the end.
+        struct rlimit saved;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        struct rlimit small = saved;
+        small.rlim_cur = 256 * 1024;
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const CsvExportResult result = ExportGridToCsv(shown, table, path);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+        QCOMPARE(readAll(path), QByteArray("old\r\n"));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("big.csv")});
     }
 
     void pythonCsvReadsBackTheCells() {

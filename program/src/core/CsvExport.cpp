@@ -68,6 +68,14 @@ CsvExportResult ExportGridToCsv(const QAbstractProxyModel& shownRows, const Reco
     if (file.write(pending) != pending.size()) {
         return {false, file.errorString()};
     }
+    // Qt 6.4's commit() ignores a failed flush of the last buffered bytes and
+    // would rename a truncated file into place: flush and check first.
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        file.commit();  // discards the temporary file
+        return {false, reason};
+    }
     if (!file.commit()) {
         return {false, file.errorString()};
     }

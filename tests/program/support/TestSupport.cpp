@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
@@ -69,7 +70,15 @@ void ModalAnswerer::answer() {
             dialog->reject();
             return;
         }
-        dialog->selectFile(fileAnswer_);
+        // As an operator does: go to the folder and type the name.
+        const QFileInfo answer(fileAnswer_);
+        dialog->setDirectory(answer.absolutePath());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (name == nullptr) {
+            dialog->selectFile(fileAnswer_);
+        } else {
+            name->setText(answer.fileName());
+        }
         QMetaObject::invokeMethod(dialog, "accept");
         return;
     }

@@ -95,6 +95,27 @@ private slots:
         QCOMPARE(roundToDecimals(value, decimals), expected);
     }
 
+    // The fast rounding of masses agrees with rounding through the text.
+    void floatRoundingAgreesWithTextRounding() {
+        quint32 state = 12345;
+        auto next = [&state] {
+            state = state * 1664525u + 1013904223u;
+            return state;
+        };
+        for (int i = 0; i < 200000; ++i) {
+            const int decimals = static_cast<int>(next() % 11) - 1;
+            const float value =
+                static_cast<float>(static_cast<qint32>(next() % 20000001) - 10000000) /
+                static_cast<float>(1u << (next() % 20));
+            QCOMPARE(roundFloatToDecimals(value, decimals), roundToDecimals(value, decimals));
+        }
+        for (float tie : {0.125f, 2.5f, -2.5f, 0.375f, 1.0e9f, 3.0e38f}) {
+            for (int decimals = 0; decimals <= 9; ++decimals) {
+                QCOMPARE(roundFloatToDecimals(tie, decimals), roundToDecimals(tie, decimals));
+            }
+        }
+    }
+
     void convertsEveryField() {
         TestRecord record;
         record.recordId = 7;

@@ -169,6 +169,17 @@ private slots:
         QCOMPARE(shownIds(*proxy_), (QList<qint64>{6, 5, 4, 3, 2, 1}));
     }
 
+    void textSortFollowsNewRows() {
+        proxy_->sort(3, Qt::AscendingOrder);  // user: ANNA, anna, ANNA, PIOTR, U01, U02
+        QCOMPARE(shownIds(*proxy_).mid(3), (QList<qint64>{3, 4, 5}));
+        std::vector<TestRecord> renamed = sampleRecords();
+        renamed[0].userId = "ZZZ";
+        loadRecords(*table_, renamed, Language::Polish, polishFormats());
+        QCOMPARE(shownIds(*proxy_).last(), qint64(1));
+        // Equal texts keep arrival order between them.
+        QCOMPARE(shownIds(*proxy_).first(), qint64(6));
+    }
+
     void sortAndFilterTogether() {
         FilterInputs inputs;
         inputs.idTo = QStringLiteral("4");

@@ -10,10 +10,18 @@ namespace {
 
 constexpr qsizetype kFlushBytes = 1 << 20;
 
+bool needsQuotes(const QString& value) {
+    for (QChar c : value) {
+        const char16_t u = c.unicode();
+        if (u == u';' || u == u'"' || u == u'\r' || u == u'\n') {
+            return true;
+        }
+    }
+    return false;
+}
+
 void appendItem(QString& line, const QString& value) {
-    const bool needsQuotes = value.contains(u';') || value.contains(u'"') ||
-                             value.contains(u'\r') || value.contains(u'\n');
-    if (needsQuotes) {
+    if (needsQuotes(value)) {
         QString quoted = value;
         quoted.replace(u'"', QLatin1String("\"\""));
         line += u'"';

@@ -1,5 +1,6 @@
 #include "DisplayFormats.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -43,7 +44,11 @@ DisplayFormats::DisplayFormats(const QLocale& locale)
 
 DisplayFormats::DisplayFormats(const QLocale& locale, const QString& shortDate,
                                const QString& longTime)
-    : locale_(withoutGroupSeparators(locale)), shortDate_(shortDate), longTime_(longTime) {}
+    : locale_(withoutGroupSeparators(locale)),
+      shortDate_(shortDate),
+      longTime_(longTime),
+      decimalPoint_(locale_.decimalPoint()),
+      negativeSign_(locale_.negativeSign()) {}
 
 QString DisplayFormats::date(QDate date) const {
     return locale_.toString(date, shortDate_);
@@ -60,8 +65,38 @@ QString DisplayFormats::dateTime(QDate date, QTime time) const {
     return this->date(date) + u' ' + this->time(time);
 }
 
+// Up to 15 significant digits, as the general format shows them. The
+// shortest text that reads back as the value is that text whenever it has 15
+// digits or fewer (the usual case: masses rounded to their decimals), and it
+// is much cheaper to find; anything else goes through the locale.
 QString DisplayFormats::number(double value) const {
-    return locale_.toString(value, 'g', 15);
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    int digits = 0;
+    bool plain = error == std::errc();
+    for (const char* c = text; plain && c != end; ++c) {
+        if (*c >= '0' && *c <= '9') {
+            ++digits;
+        } else if (*c != '.' && *c != '-') {
+            plain = false;  // exponent, inf, nan
+        }
+    }
+    if (!plain || digits > 15) {
+        return locale_.toString(value, 'g', 15);
+    }
+    // Leading zeros count too: that only sends a few more values the slow way.
+    QString result;
+    result.reserve(static_cast<qsizetype>(end - text) + 2);
+    for (const char* c = text; c != end; ++c) {
+        if (*c == '.') {
+            result += decimalPoint_;
+        } else if (*c == '-') {
+            result += negativeSign_;
+        } else {
+            result += QLatin1Char(*c);
+        }
+    }
+    return result;
 }
 
 QString DisplayFormats::fixed(double value, int decimals) const {

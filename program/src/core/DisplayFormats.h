@@ -18,7 +18,7 @@ public:
     const QLocale& locale() const { return locale_; }
     const QString& shortDateFormat() const { return shortDate_; }
     const QString& longTimeFormat() const { return longTime_; }
-    QString decimalPoint() const { return locale_.decimalPoint(); }
+    const QString& decimalPoint() const { return decimalPoint_; }
 
     QString date(QDate date) const;
     QString time(QTime time) const;
@@ -39,6 +39,8 @@ private:
     QLocale locale_;
     QString shortDate_;
     QString longTime_;
+    QString decimalPoint_;
+    QString negativeSign_;
 };
 
 // A time of day as a record carries it: H:M, H:M:S or H:M:S.zzz with ":" or

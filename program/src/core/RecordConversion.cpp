@@ -1,7 +1,10 @@
 #include "RecordConversion.h"
 
+#include <QVarLengthArray>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "LibraryText.h"
 #include "RecordTableError.h"
@@ -86,31 +89,55 @@ QString ConvertRecordDate(const char* date, const DisplayFormats& formats) {
     return formats.date(parseRecordDate(date == nullptr ? QByteArrayView() : QByteArrayView(date)));
 }
 
-QString UnitName(int code) {
+namespace {
+
+const char* unitSymbol(int code) {
     switch (code) {
         case 1:
-            return QStringLiteral("ct");
+            return "ct";
         case 2:
-            return QStringLiteral("mg");
+            return "mg";
         case 3:
-            return QStringLiteral("g");
+            return "g";
         case 4:
-            return QStringLiteral("kg");
+            return "kg";
         case 5:
-            return QStringLiteral("lb");
+            return "lb";
         case 6:
-            return QStringLiteral("oz");
+            return "oz";
         case 7:
-            return QStringLiteral("ozt");
+            return "ozt";
         case 8:
-            return QStringLiteral("gr");
+            return "gr";
         case 9:
-            return QStringLiteral("dwt");
+            return "dwt";
         case 14:
-            return QStringLiteral("N");
+            return "N";
         default:
-            return {};
+            return "";
     }
+}
+
+}  // namespace
+
+QString UnitName(int code) {
+    return QString::fromLatin1(unitSymbol(code));
+}
+
+double roundFloatToDecimals(float value, int decimals) {
+    // A float has 24 significant bits and 10^8 needs 27: up to eight places
+    // the scaled value is exact in a double, so rounding it and dividing by
+    // the exact power of ten gives the same double as formatting and reading
+    // back the rounded text, without the texts.
+    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    const int places = decimals > 0 ? decimals : 0;
+    if (places < static_cast<int>(std::size(kPowers))) {
+        const double scaled = static_cast<double>(value) * kPowers[places];
+        if (std::abs(scaled) < 9.0e15) {
+            return std::round(scaled) / kPowers[places];
+        }
+    }
+    return roundToDecimals(static_cast<double>(value), decimals);
 }
 
 double roundToDecimals(double value, int decimals) {
@@ -123,7 +150,10 @@ double roundToDecimals(double value, int decimals) {
 
 RecordConverter::RecordConverter(const RecordLayout& layout, const LanguageTexts& texts,
                                  const DisplayFormats& formats)
-    : yes_(texts.text(u"Y")), no_(texts.text(u"N")), formats_(formats) {
+    : currentYear_(QDate::currentDate().year()),
+      yes_(texts.text(u"Y")),
+      no_(texts.text(u"N")),
+      formats_(formats) {
     for (const FieldDefinition& field : layout.fields()) {
         types_.push_back(field.type);
     }
@@ -149,15 +179,15 @@ void RecordConverter::append(const AlibiRecord& record, RecordBatch& batch) cons
         storeConverted(row, 0, QString::number(record.recordId), texts);
     }
     storeDateTime(row, record, texts);
-    const QByteArray number = QByteArray::number(record.number);
-    storeText(row, 2, number.constData(), texts);
+    char number[16];
+    *std::to_chars(number, number + sizeof number - 1, record.number).ptr = '\0';
+    storeText(row, 2, number, texts);
     storeText(row, 3, record.userId, texts);
     storeText(row, 4, record.productId, texts);
     storeMass(row, 5, record.net, record.decimals, texts);
     storeMass(row, 6, record.gross, record.decimals, texts);
     storeMass(row, 7, record.tare, record.decimals, texts);
-    const QByteArray unit = UnitName(record.unit).toLatin1();
-    storeText(row, 8, unit.constData(), texts);
+    storeText(row, 8, unitSymbol(record.unit), texts);
     const QString& stability = record.stable ? yes_ : no_;
     if (types_[9] == FieldType::Text) {
         row.values[9] = texts.add(stability, RecordLayout::kTextSize);
@@ -228,16 +258,27 @@ void RecordConverter::storeConverted(RecordRow& row, int position, const QString
 
 void RecordConverter::storeDateTime(RecordRow& row, const AlibiRecord& record,
                                     TextArena& texts) const {
-    const QDate date =
-        parseRecordDate(record.date == nullptr ? QByteArrayView() : QByteArrayView(record.date));
-    const QString timeText = fromLibraryText(record.time);
+    const QDate date = parseRecordDate(
+        record.date == nullptr ? QByteArrayView() : QByteArrayView(record.date), currentYear_);
+    const QByteArrayView timeBytes =
+        record.time == nullptr ? QByteArrayView() : QByteArrayView(record.time);
     if (types_[1] != FieldType::DateTime) {
-        storeConverted(row, 1, formats_.date(date) + QLatin1String("  ") + timeText, texts);
+        storeConverted(
+            row, 1, formats_.date(date) + QLatin1String("  ") + fromLibraryText(timeBytes), texts);
         return;
     }
-    const auto time = parseTimeOfDay(timeText, timeSeparator_);
+    // A time is a few ASCII characters: widened on the stack, not in a string.
+    QVarLengthArray<char16_t, 32> wide;
+    bool ascii = true;
+    for (char c : timeBytes) {
+        ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+        wide.append(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    }
+    const auto time = ascii ? parseTimeOfDay(QStringView(wide.data(), wide.size()), timeSeparator_)
+                            : parseTimeOfDay(fromLibraryText(timeBytes), timeSeparator_);
     if (!time) {
-        throw RecordTableError("'" + timeText.toStdString() + "' is not a valid time");
+        throw RecordTableError("'" + fromLibraryText(timeBytes).toStdString() +
+                               "' is not a valid time");
     }
     setInteger(row, 1, encodeDateTime(date, *time));
 }
@@ -249,7 +290,7 @@ void RecordConverter::storeMass(RecordRow& row, int position, float mass, int de
         row.setNull(position);
         return;
     }
-    const double rounded = roundToDecimals(static_cast<double>(mass), decimals);
+    const double rounded = roundFloatToDecimals(mass, decimals);
     if (types_[position] == FieldType::Real) {
         setReal(row, position, rounded);
         return;

@@ -24,6 +24,8 @@ QString UnitName(int code);
 // The value rounded to `decimals` places the way the scale shows it
 // (halves away from zero); 0 or fewer places give a whole number.
 double roundToDecimals(double value, int decimals);
+// The same for a float (a record's mass), faster for up to eight places.
+double roundFloatToDecimals(float value, int decimals);
 
 // Turns library records into rows of one table. The first ten fields are
 // filled by position; a value that the field's type cannot take throws
@@ -42,6 +44,7 @@ private:
     void storeMass(RecordRow& row, int position, float mass, int decimals, TextArena& texts) const;
 
     std::vector<FieldType> types_;
+    int currentYear_;  // asked once: the clock's time zone lookup is slow
     QString yes_;
     QString no_;
     DisplayFormats formats_;

@@ -2,6 +2,9 @@
 
 #include "RecordTableModel.h"
 
+#include <QHash>
+#include <algorithm>
+
 namespace {
 
 // A condition on a field of another type than it needs cannot hold.
@@ -109,5 +112,52 @@ bool RecordFilterProxy::filterAcceptsRow(int row, const QModelIndex& sourceParen
 }
 
 bool RecordFilterProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
-    return table_->compare(left.row(), right.row(), left.column()) < 0;
+    const int column = left.column();
+    if (table_->layout().fields()[column].type == FieldType::Text) {
+        const std::vector<quint32>& ranks = textRanks(column);
+        return ranks[left.row()] < ranks[right.row()];
+    }
+    return table_->compare(left.row(), right.row(), column) < 0;
+}
+
+const std::vector<quint32>& RecordFilterProxy::textRanks(int column) const {
+    if (ranksColumn_ == column && ranksGeneration_ == table_->dataGeneration()) {
+        return ranks_;
+    }
+    const RecordTableModel& t = *table_;
+    const int rows = t.rowCount();
+    // One representative row per distinct text; null cells rank first (0).
+    QHash<QStringView, quint32> distinctOf;
+    std::vector<int> representatives;
+    std::vector<quint32> distinctIndex(static_cast<size_t>(rows), 0);
+    for (int row = 0; row < rows; ++row) {
+        if (t.isNull(row, column)) {
+            continue;
+        }
+        const QStringView text = t.textAt(row, column);
+        auto entry = distinctOf.constFind(text);
+        if (entry == distinctOf.constEnd()) {
+            entry = distinctOf.insert(text, static_cast<quint32>(representatives.size()));
+            representatives.push_back(row);
+        }
+        distinctIndex[static_cast<size_t>(row)] = *entry + 1;
+    }
+    std::vector<quint32> order(representatives.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = static_cast<quint32>(i);
+    }
+    std::sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+        return t.compare(representatives[a], representatives[b], column) < 0;
+    });
+    std::vector<quint32> rankOfDistinct(order.size() + 1, 0);
+    for (size_t position = 0; position < order.size(); ++position) {
+        rankOfDistinct[order[position] + 1] = static_cast<quint32>(position + 1);
+    }
+    ranks_.resize(static_cast<size_t>(rows));
+    for (size_t row = 0; row < ranks_.size(); ++row) {
+        ranks_[row] = rankOfDistinct[distinctIndex[row]];
+    }
+    ranksColumn_ = column;
+    ranksGeneration_ = t.dataGeneration();
+    return ranks_;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSortFilterProxyModel>
+#include <vector>
 
 #include "RecordFilter.h"
 
@@ -32,9 +33,15 @@ private:
         bool missingField = false;  // a condition names a field the table lacks
     };
     const Columns& columns() const;
+    // Sort keys of a text column: equal texts share a rank, and ranks follow
+    // the table's text order, so a sort compares numbers, not texts.
+    const std::vector<quint32>& textRanks(int column) const;
 
     RecordTableModel* table_;
     FilterCriteria criteria_;
     mutable Columns columns_;
     mutable quint64 columnsGeneration_ = ~0ull;
+    mutable std::vector<quint32> ranks_;
+    mutable int ranksColumn_ = -1;
+    mutable quint64 ranksGeneration_ = ~0ull;
 };

@@ -11,6 +11,7 @@ void RecordTableModel::closeTable() {
     rows_ = {};
     texts_ = TextArena();
     ++layoutGeneration_;
+    ++dataGeneration_;
     endResetModel();
 }
 
@@ -21,6 +22,7 @@ void RecordTableModel::defineFields(const RecordLayout& layout) {
     rows_ = {};
     texts_ = TextArena();
     ++layoutGeneration_;
+    ++dataGeneration_;
     endResetModel();
 }
 
@@ -43,11 +45,13 @@ void RecordTableModel::appendRows(RecordBatch&& batch) {
             rows_.push_back(row);
         }
     }
+    ++dataGeneration_;
     endResetModel();
 }
 
 void RecordTableModel::setDisplayFormats(const DisplayFormats& formats) {
     formats_ = formats;
+    cachedDay_ = -1;
     if (!rows_.empty()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
@@ -132,7 +136,16 @@ QString RecordTableModel::cellText(int row, int column) const {
             return QString::number(integerAt(row, column));
         case FieldType::DateTime: {
             const qint64 value = integerAt(row, column);
-            return formats_.dateTime(decodeDate(value), decodeTime(value));
+            const QDate date = decodeDate(value);
+            const QTime time = decodeTime(value);
+            if (date.toJulianDay() != cachedDay_) {
+                cachedDay_ = date.toJulianDay();
+                cachedDayText_ = formats_.date(date);
+            }
+            if (time == QTime(0, 0)) {
+                return cachedDayText_;
+            }
+            return cachedDayText_ + u' ' + formats_.time(time);
         }
         case FieldType::Real:
             return formats_.number(realAt(row, column));
@@ -163,6 +176,11 @@ int RecordTableModel::compare(int rowA, int rowB, int column) const {
         case FieldType::Text: {
             const QStringView a = textAt(rowA, column);
             const QStringView b = textAt(rowB, column);
+            // Equal texts are common (a few products, a few users): settle
+            // them without folding case.
+            if (a == b) {
+                return 0;
+            }
             const int folded = a.compare(b, Qt::CaseInsensitive);
             return folded != 0 ? folded : a.compare(b, Qt::CaseSensitive);
         }

@@ -27,6 +27,8 @@ public:
     const DisplayFormats& displayFormats() const { return formats_; }
     // Changes whenever the fields are defined anew.
     quint64 layoutGeneration() const { return layoutGeneration_; }
+    // Changes whenever the rows change.
+    quint64 dataGeneration() const { return dataGeneration_; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -58,4 +60,8 @@ private:
     TextArena texts_;
     DisplayFormats formats_;
     quint64 layoutGeneration_ = 0;
+    quint64 dataGeneration_ = 0;
+    // Neighbouring rows mostly share their day: its text is kept.
+    mutable qint64 cachedDay_ = -1;
+    mutable QString cachedDayText_;
 };

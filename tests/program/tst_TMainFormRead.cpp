@@ -212,6 +212,19 @@ private slots:
         QCOMPARE(gridTitles(*form_).at(5), QStringLiteral("Net"));
     }
 
+    void languageSwitchDuringAReadLeavesTheTableEmpty() {
+        // Paced at the real line rate, the read lasts long enough to switch.
+        startScale({"--records", "400", "--pace"});
+        QTest::mouseClick(child<QPushButton>(*form_, "btnOdczytaj"), Qt::LeftButton);
+        QTest::qWait(300);
+        child<QToolButton>(*form_, "ENG")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(*form_, "btnOdczytaj")->isEnabled(), 30000);
+        // The state is told in the language in force when it is reached.
+        QCOMPARE(form_->stateText(), QStringLiteral("Success!"));
+        QCOMPARE(gridTitles(*form_), QStringList());
+        QVERIFY(!child<RecordTableModel>(*form_, "ClientDataSet1")->isOpen());
+    }
+
 private:
     // Starts the simulator on a pseudo-terminal and, unless told otherwise, a
     // window set up to read it; a later call points the window at a new one.

@@ -76,13 +76,11 @@ QVariant RecordTableModel::data(const QModelIndex& index, int role) const {
     }
     switch (role) {
         case Qt::DisplayRole:
-        case Qt::ToolTipRole:
             return cellText(index.row(), index.column());
         case Qt::TextAlignmentRole: {
             const FieldType type = layout_.fields()[index.column()].type;
             const bool numeric = type == FieldType::Integer64 || type == FieldType::Real;
-            return QVariant::fromValue(
-                Qt::Alignment((numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+            return int((numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
         }
         default:
             return {};

@@ -666,8 +666,15 @@ void TMainForm::RefreshPortLists() {
         return;
     }
     session_->stopPreviousListener();
-    SavedComPort = availCom->currentText();
-    SavedUsbDevice = availUSB->currentText();
+    // The lists' choices become the saved ones. A list that shows nothing (at
+    // start, before its first filling) keeps the stored choice, so that a
+    // stored port is selected again once the refreshed list holds it.
+    if (!availCom->currentText().isEmpty()) {
+        SavedComPort = availCom->currentText();
+    }
+    if (!availUSB->currentText().isEmpty()) {
+        SavedUsbDevice = availUSB->currentText();
+    }
     availUSB->clear();
     availCom->clear();
     try {
@@ -736,6 +743,7 @@ void TMainForm::btnOdczytajClick() {
         ReadStatus(2);
         return;
     }
+    readLanguage_ = texts_.language();
     session_->start(ReadSetup{texts_, formats_});
 }
 
@@ -803,6 +811,11 @@ void TMainForm::ShowDeviceInfo(const DeviceIdentity& identity) {
 }
 
 void TMainForm::DefineRecordFields(const RecordLayout& layout) {
+    // A language switch during the read emptied the table; fields named in
+    // the other language must not come back with this read's rows.
+    if (readLanguage_ != texts_.language()) {
+        return;
+    }
     ClientDataSet1->defineFields(layout);
 }
 
@@ -894,6 +907,7 @@ void TMainForm::chbDataClick() {
     }
     filterExpression_ = filter.expression;
     DBGrid1->setToolTip(filter.expression);
+    DBGrid1->viewport()->setToolTip(filter.expression);
     DataSource1->setCriteria(filter.criteria);
     lbLiczbaRekordow->setText(QString::number(DataSource1->rowCount()));
 }

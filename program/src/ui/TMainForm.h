@@ -121,6 +121,7 @@ private:
     DisplayFormats formats_;
     QString filterExpression_;
     ReadState readState_ = ReadState::None;
+    Language readLanguage_ = Language::Polish;  // in force when the read started
 
     CVESKScaleInterface* ScaleObject = nullptr;
     CVESKDeviceInterface* deviceInterface = nullptr;

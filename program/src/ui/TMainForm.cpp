@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimeEdit>
@@ -32,6 +33,7 @@
 #include "ScaleLibrary.h"
 #include "SettingsStore.h"
 #include "TRadioGroup.h"
+#include "TScaledImage.h"
 
 namespace {
 
@@ -149,6 +151,10 @@ QWidget* TMainForm::buildFilterPanel() {
     dtpCzasDo->setObjectName(QStringLiteral("dtpCzasDo"));
     for (QDateEdit* date : {dtpDataOd, dtpDataDo}) {
         date->setCalendarPopup(true);
+        date->setFixedWidth(100);
+    }
+    for (QTimeEdit* time : {dtpCzasOd, dtpCzasDo}) {
+        time->setFixedWidth(74);
     }
     dates->addWidget(chbDataOd, 0, 0);
     dates->addWidget(dtpDataOd, 0, 1);
@@ -172,7 +178,7 @@ QWidget* TMainForm::buildFilterPanel() {
     leMasaOd = addLabeledEdit(gbMasa, "leMasaOd", QStringLiteral("od"));
     leMasaDo = addLabeledEdit(gbMasa, "leMasaDo", QStringLiteral("do"));
     for (QLineEdit* edit : {leMasaOd, leMasaDo}) {
-        edit->setMaximumWidth(70);
+        edit->setFixedWidth(54);
         massBounds->addWidget(
             gbMasa->findChild<QLabel*>(edit->objectName() + QLatin1String("Label")));
         massBounds->addWidget(edit);
@@ -189,7 +195,7 @@ QWidget* TMainForm::buildFilterPanel() {
     leIDdo = addLabeledEdit(GroupBox4, "leIDdo", QStringLiteral("do"));
     int idRow = 0;
     for (QLineEdit* edit : {leIDod, leIDdo}) {
-        edit->setMaximumWidth(70);
+        edit->setFixedWidth(54);
         ids->addWidget(GroupBox4->findChild<QLabel*>(edit->objectName() + QLatin1String("Label")),
                        idRow, 0);
         ids->addWidget(edit, idRow++, 1);
@@ -203,6 +209,8 @@ QWidget* TMainForm::buildFilterPanel() {
     databases->setVerticalSpacing(0);
     leProdukt = addLabeledEdit(GroupBox3, "leProdukt", QStringLiteral("Produkt:"));
     leUzytkownik = addLabeledEdit(GroupBox3, "leUzytkownik", QStringLiteral("Użytkownik:"));
+    leProdukt->setFixedWidth(70);
+    leUzytkownik->setFixedWidth(70);
     databases->addWidget(GroupBox3->findChild<QLabel*>(QStringLiteral("leProduktLabel")), 0, 0);
     databases->addWidget(leProdukt, 1, 0);
     databases->addWidget(GroupBox3->findChild<QLabel*>(QStringLiteral("leUzytkownikLabel")), 0, 1);
@@ -219,7 +227,7 @@ QWidget* TMainForm::buildFilterPanel() {
     btnCsvExport->setObjectName(QStringLiteral("btnCsvExport"));
     btnCsvExport->setEnabled(false);
     for (QPushButton* button : {btnUstawienia, btnOdczytaj, btnCsvExport}) {
-        button->setMinimumWidth(100);
+        button->setMinimumWidth(92);
         bottom->addWidget(button);
     }
     bottom->addStretch(1);
@@ -234,28 +242,35 @@ QWidget* TMainForm::buildFilterPanel() {
     bottom->addWidget(lbLiczbaRekordow);
     grid->addLayout(bottom, 1, 0, 1, 4);
 
-    Image1 = addLabel(GroupBox2, "Image1", QString());
-    Image1->setPixmap(
-        Pictures::scaleLogo().scaled(230, 120, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    Image1->setFixedWidth(230);
-    Image1->setAlignment(Qt::AlignCenter);
+    Image1 = new TScaledImage(Pictures::scaleLogo(), GroupBox2);
+    Image1->setObjectName(QStringLiteral("Image1"));
     grid->addWidget(Image1, 0, 5, 2, 1);
     grid->setColumnStretch(4, 1);
     return Panel1;
 }
 
 QWidget* TMainForm::buildSettingsPanel() {
-    PanUstawienia = new QWidget(this);
+    // The panel scrolls rather than stretch the window when a font or a
+    // style makes its contents taller than the grid beside it.
+    auto* panel = new QScrollArea(this);
+    PanUstawienia = panel;
     PanUstawienia->setObjectName(QStringLiteral("PanUstawienia"));
     PanUstawienia->setFixedWidth(202);
-    PanUstawienia->setAutoFillBackground(true);
-    QPalette white = PanUstawienia->palette();
+    panel->setFrameShape(QFrame::NoFrame);
+    panel->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    panel->setWidgetResizable(true);
+    auto* content = new QWidget(panel);
+    content->setObjectName(QStringLiteral("PanUstawieniaContent"));
+    content->setAutoFillBackground(true);
+    QPalette white = content->palette();
     white.setColor(QPalette::Window, Qt::white);
-    PanUstawienia->setPalette(white);
-    auto* column = new QVBoxLayout(PanUstawienia);
+    content->setPalette(white);
+    panel->setWidget(content);
+    auto* column = new QVBoxLayout(content);
     column->setContentsMargins(4, 4, 4, 4);
+    column->setSpacing(4);
 
-    GroupBox1 = newGroup(PanUstawienia, "GroupBox1", QStringLiteral(" Informacje o urządzeniu: "));
+    GroupBox1 = newGroup(content, "GroupBox1", QStringLiteral(" Informacje o urządzeniu: "));
     auto* identity = new QGridLayout(GroupBox1);
     Label1 = addLabel(GroupBox1, "Label1", QStringLiteral("Typ:"));
     lbTyp = addLabel(GroupBox1, "lbTyp", QStringLiteral("---"));
@@ -275,9 +290,9 @@ QWidget* TMainForm::buildSettingsPanel() {
     column->addWidget(GroupBox1);
 
     auto* flags = new QHBoxLayout;
-    PL = new QToolButton(PanUstawienia);
+    PL = new QToolButton(content);
     PL->setObjectName(QStringLiteral("PL"));
-    ENG = new QToolButton(PanUstawienia);
+    ENG = new QToolButton(content);
     ENG->setObjectName(QStringLiteral("ENG"));
     for (QToolButton* flag : {PL, ENG}) {
         flag->setFixedSize(41, 24);
@@ -288,19 +303,20 @@ QWidget* TMainForm::buildSettingsPanel() {
     flags->addStretch(1);
     column->addLayout(flags);
 
-    Polaczenie = newGroup(PanUstawienia, "Polaczenie", QStringLiteral("Połączenie"));
+    Polaczenie = newGroup(content, "Polaczenie", QStringLiteral("Połączenie"));
     auto* connection = new QVBoxLayout(Polaczenie);
     Rodzaj = newGroup(Polaczenie, "Rodzaj", QStringLiteral("Rodzaj"));
-    auto* kinds = new QHBoxLayout(Rodzaj);
+    auto* kinds = new QGridLayout(Rodzaj);
+    kinds->setContentsMargins(6, 2, 6, 2);
     COM = new QRadioButton(QStringLiteral("COM"), Rodzaj);
     COM->setObjectName(QStringLiteral("COM"));
     USB = new QRadioButton(QStringLiteral("USB"), Rodzaj);
     USB->setObjectName(QStringLiteral("USB"));
     Eth = new QRadioButton(QStringLiteral("Ethernet"), Rodzaj);
     Eth->setObjectName(QStringLiteral("Eth"));
-    for (QRadioButton* kind : {COM, USB, Eth}) {
-        kinds->addWidget(kind);
-    }
+    kinds->addWidget(COM, 0, 0);
+    kinds->addWidget(USB, 0, 1);
+    kinds->addWidget(Eth, 1, 0, 1, 2);
     connection->addWidget(Rodzaj);
 
     COM_group = newGroup(Polaczenie, "COM_group", QStringLiteral("COM"));
@@ -356,7 +372,7 @@ QWidget* TMainForm::buildSettingsPanel() {
     connection->addWidget(Zastosuj);
     column->addWidget(Polaczenie);
 
-    btnRefresh = new QPushButton(QStringLiteral("Wykryj porty COM i USB"), PanUstawienia);
+    btnRefresh = new QPushButton(QStringLiteral("Wykryj porty COM i USB"), content);
     btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
     column->addWidget(btnRefresh);
     column->addStretch(1);
@@ -384,6 +400,8 @@ void TMainForm::buildGrid() {
     titles->setHighlightSections(true);
     titles->setSectionsMovable(false);
     titles->setDefaultSectionSize(90);
+    // Column widths follow the rows on screen, not all of a million.
+    titles->setResizeContentsPrecision(100);
     // Unsorted until the operator clicks a title: rows in arrival order.
     titles->setSortIndicator(-1, Qt::AscendingOrder);
     DBGrid1->setSortingEnabled(true);
@@ -817,6 +835,7 @@ void TMainForm::DefineRecordFields(const RecordLayout& layout) {
         return;
     }
     ClientDataSet1->defineFields(layout);
+    DBGrid1->resizeColumnsToContents();
 }
 
 void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete) {
@@ -826,6 +845,7 @@ void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool 
         EndReadInError();
         return;
     }
+    DBGrid1->resizeColumnsToContents();
     btnCsvExport->setEnabled(true);
     btnOdczytaj->setEnabled(true);
     chbDataClick();

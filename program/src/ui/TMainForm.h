@@ -29,6 +29,7 @@ class QToolButton;
 class RecordFilterProxy;
 class RecordTableModel;
 class TRadioGroup;
+class TScaledImage;
 
 // The window cannot work without the library: creation stops with this.
 class StartupError : public std::runtime_error {
@@ -159,7 +160,7 @@ private:
     QLineEdit* leUzytkownik = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* lbLiczbaRekordow = nullptr;
-    QLabel* Image1 = nullptr;
+    TScaledImage* Image1 = nullptr;
     QPushButton* btnUstawienia = nullptr;
     QPushButton* btnOdczytaj = nullptr;
     QPushButton* btnCsvExport = nullptr;

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/build-config.sh
-seconds=${QEL_FUZZ_SECONDS:-30}
+seconds=${QEL_FUZZ_SECONDS:-20}
 fuzzer="$asan_build_dir/tests/fuzz/scale-reply-fuzzer"
 [ -x "$fuzzer" ] || build_asan >/dev/null
 work=$(mktemp -d)

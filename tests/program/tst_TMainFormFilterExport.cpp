@@ -257,6 +257,17 @@ private slots:
                  QStringList{QStringLiteral("full.csv")});
     }
 
+    void missingFolderIsReported() {
+        QTemporaryDir folder;
+        const QString missing = folder.filePath(QStringLiteral("missing"));
+        answerer_.setFileDialogAnswer(missing + QStringLiteral("/data"));
+        child<QPushButton>(*form_, "btnCsvExport")->click();
+        QCOMPARE(answerer_.messages().size(), size_t(1));
+        QCOMPARE(answerer_.messages()[0].objectName, QStringLiteral("ExportMessage"));
+        QVERIFY(answerer_.messages()[0].text.startsWith(missing + QStringLiteral("/data.csv\n")));
+        QVERIFY(QDir(folder.path()).isEmpty());
+    }
+
     void closedTableExportsNothing() {
         child<QToolButton>(*form_, "ENG")->click();
         QTemporaryDir folder;

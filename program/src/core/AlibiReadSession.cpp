@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <algorithm>
 #include <cmath>
 
 #include "LibraryText.h"
@@ -225,8 +226,11 @@ void AlibiReadSession::copyRecords(RecordBatch& batch, bool& complete) {
     try {
         const RecordConverter converter(*listener_.layout, listener_.setup->texts,
                                         listener_.setup->formats);
-        batch.rows.reserve(static_cast<size_t>(count));
-        batch.texts.reserve(static_cast<size_t>(count) * 24);
+        // The count is the scale's word: reserve for it only within reason.
+        constexpr qint64 kMaxReserved = qint64(1) << 22;
+        const auto reserved = static_cast<size_t>(std::min(count, kMaxReserved));
+        batch.rows.reserve(reserved);
+        batch.texts.reserve(reserved * 24);
         for (qint64 i = count; i >= 1; --i) {
             const AlibiRecord record = scale_->GetAlibiRecord(i);
             converter.append(record, batch);

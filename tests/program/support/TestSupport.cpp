@@ -70,14 +70,18 @@ void ModalAnswerer::answer() {
             dialog->reject();
             return;
         }
-        // As an operator does: go to the folder and type the name.
+        // As an operator does: go to the folder and type the name; a folder
+        // that does not exist can only be typed as part of the name.
         const QFileInfo answer(fileAnswer_);
-        dialog->setDirectory(answer.absolutePath());
+        const bool folderExists = QFileInfo(answer.absolutePath()).isDir();
+        if (folderExists) {
+            dialog->setDirectory(answer.absolutePath());
+        }
         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         if (name == nullptr) {
             dialog->selectFile(fileAnswer_);
         } else {
-            name->setText(answer.fileName());
+            name->setText(folderExists ? answer.fileName() : answer.absoluteFilePath());
         }
         QMetaObject::invokeMethod(dialog, "accept");
         return;

@@ -2,9 +2,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -108,6 +110,23 @@ private slots:
         // Newest first: the rows run from record 1 up to the count.
         QCOMPARE(rows.first().first(), QStringLiteral("1"));
         QCOMPARE(rows.last().first(), QStringLiteral("300"));
+    }
+
+    void ethernetChoiceReadsOverTcp() {
+        sim_ = std::make_unique<ScaleSimProcess>(
+            scaleSimPath().toStdString(),
+            std::vector<std::string>{"--tcp", "127.0.0.81:0", "--records-file",
+                                     recordsFile_.toStdString()});
+        form_ = std::make_unique<TMainForm>(QStringList{libraryDir()});
+        form_->setDisplayFormats(polishFormats());
+        child<QRadioButton>(*form_, "Eth")->click();
+        child<QLineEdit>(*form_, "ip")->setText(QString::fromStdString(sim_->TcpAddress()));
+        child<QLineEdit>(*form_, "port")->setText(QString::number(sim_->TcpPort()));
+        QVERIFY(readScale(*form_));
+        QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+        const QList<QStringList> rows = gridRows(*form_);
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows[3][4], QStringLiteral("P0001"));
     }
 
     void readAnnouncingNoRecordsKeepsTheTable() {

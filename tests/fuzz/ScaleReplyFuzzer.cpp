@@ -3,8 +3,8 @@
 //
 // The first input byte picks the dialogue; the rest arrives in chunks whose
 // sizes also come from the input, so line ends fall anywhere.
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>

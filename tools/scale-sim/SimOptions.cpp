@@ -297,9 +297,9 @@ const std::vector<OptionSpec>& Options() {
 }
 
 const OptionSpec* FindOption(std::string_view name) {
-    for (const OptionSpec& spec : Options()) {
-        if (name == spec.name) {
-            return &spec;
+    for (const OptionSpec& option : Options()) {
+        if (name == option.name) {
+            return &option;
         }
     }
     return nullptr;
@@ -316,13 +316,13 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
             inlineValue = argument.substr(equals + 1);
             argument.resize(equals);
         }
-        const OptionSpec* spec = FindOption(argument);
-        if (!spec) {
+        const OptionSpec* option = FindOption(argument);
+        if (!option) {
             error = "unknown option " + argument + " (see --help)";
             return false;
         }
         std::string value;
-        if (spec->takesValue) {
+        if (option->takesValue) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < argc) {
@@ -335,7 +335,7 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
             error = argument + " takes no value";
             return false;
         }
-        if (!spec->apply(options, value, error)) {
+        if (!option->apply(options, value, error)) {
             error = argument + ": " + error;
             return false;
         }

@@ -19,8 +19,8 @@ run_ctest() {  # name, dir, [prefix command...]
   "$@" ctest --test-dir "$dir" --output-on-failure -j"$((jobs + 1))" || failed+=("$name")
 }
 
-if configure_and_build build/plain -DCMAKE_BUILD_TYPE=RelWithDebInfo; then
-  run_ctest plain build/plain
+if build_plain; then
+  run_ctest plain "$plain_build_dir"
 else
   failed+=("plain build")
 fi

@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "TermiosBaud.h"
+
 namespace qeltest {
 
 class PtyPair {
@@ -100,26 +102,7 @@ public:
     int SlaveBaud() const {
         termios settings{};
         tcgetattr(slave_, &settings);
-        switch (cfgetospeed(&settings)) {
-            case B1200:
-                return 1200;
-            case B2400:
-                return 2400;
-            case B4800:
-                return 4800;
-            case B9600:
-                return 9600;
-            case B19200:
-                return 19200;
-            case B38400:
-                return 38400;
-            case B57600:
-                return 57600;
-            case B115200:
-                return 115200;
-            default:
-                return 0;
-        }
+        return BaudOfSpeed(cfgetospeed(&settings));
     }
 
 private:

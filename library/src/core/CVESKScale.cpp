@@ -44,24 +44,6 @@ std::string IdentityValue(std::string_view line) {
     return std::string(colon == std::string_view::npos ? line : line.substr(colon + 1));
 }
 
-// Splits at CR LF, a lone CR or a lone LF; a break at the very end opens no
-// further line.
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(text.substr(start));
-            break;
-        }
-        lines.emplace_back(text.substr(start, end - start));
-        bool crlf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
-        start = end + (crlf ? 2 : 1);
-    }
-    return lines;
-}
-
 }  // namespace
 
 CVESKScale::~CVESKScale() {

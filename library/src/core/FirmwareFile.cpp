@@ -4,6 +4,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "text/TextUtil.h"
+
 namespace qel {
 
 std::vector<std::string> ReadFirmwareLines(const std::string& path) {
@@ -15,19 +17,7 @@ std::vector<std::string> ReadFirmwareLines(const std::string& path) {
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) {
         text.erase(0, 3);
     }
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start =
-            end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-    }
-    return lines;
+    return SplitLines(text);
 }
 
 }  // namespace qel

@@ -171,10 +171,9 @@ bool CSerialPort::Read(std::string& out, int32_t& count) {
     return complete;
 }
 
-bool CSerialPort::SetReadTimeout(int32_t ms) {
-    // The receiving thread polls in passes of at most 10 ms whatever this
-    // says; the value is kept for the record.
-    readTimeoutMs_ = ms;
+// The receiving thread polls in passes of at most 10 ms whatever the caller
+// asks, so there is nothing to program.
+bool CSerialPort::SetReadTimeout(int32_t) {
     return true;
 }
 

@@ -46,7 +46,6 @@ private:
     std::unique_ptr<TWatekWysylania> sender_;
     bool open_ = false;
     int32_t dataBits_ = 8;
-    int32_t readTimeoutMs_ = 10;
     std::string portPath_ = "/dev/ttyS0";
     std::string lastError_;
 };

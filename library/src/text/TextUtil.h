@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qel {
 
@@ -36,5 +37,9 @@ std::optional<double> LeadingDouble(std::string_view text);
 std::string FormatGeneral(double value);
 
 std::string FormatInt(int64_t value);
+
+// Splits at CR LF, a lone CR or a lone LF; a break at the very end opens no
+// further line.
+std::vector<std::string> SplitLines(std::string_view text);
 
 }  // namespace qel

@@ -9,34 +9,13 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "TermiosBaud.h"
+
 namespace wifitest {
 namespace {
 
 constexpr char kEscape = '\x1b';
 const std::string kPlusses = "+++";
-
-int BaudOf(speed_t speed) {
-    switch (speed) {
-        case B1200:
-            return 1200;
-        case B2400:
-            return 2400;
-        case B4800:
-            return 4800;
-        case B9600:
-            return 9600;
-        case B19200:
-            return 19200;
-        case B38400:
-            return 38400;
-        case B57600:
-            return 57600;
-        case B115200:
-            return 115200;
-        default:
-            return 0;
-    }
-}
 
 // Cuts the next whole command off the front of `buffer`; empty when the
 // buffer holds none yet.
@@ -143,7 +122,7 @@ void ModulePeer::WaitForQuiet(std::chrono::milliseconds quiet) const {
 int ModulePeer::SlaveBaud() const {
     termios settings{};
     tcgetattr(slave_, &settings);
-    return BaudOf(cfgetospeed(&settings));
+    return qeltest::BaudOfSpeed(cfgetospeed(&settings));
 }
 
 void ModulePeer::Run() {

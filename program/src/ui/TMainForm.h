@@ -8,28 +8,16 @@
 #include "AlibiReadSession.h"
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
-#include "RecordFilter.h"
 
 class CVESKDeviceInterface;
 class CVESKScaleInterface;
-class QCheckBox;
-class QComboBox;
-class QDateEdit;
 class QFileDialog;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
-class QStatusBar;
 class QTableView;
-class QTimeEdit;
-class QToolButton;
 class RecordFilterProxy;
 class RecordTableModel;
-class TRadioGroup;
-class TScaledImage;
+class TFilterPanel;
+class TReadStatusBar;
+class TSettingsPanel;
 
 // The window cannot work without the library: creation stops with this.
 class StartupError : public std::runtime_error {
@@ -37,8 +25,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The program's one window: the filter panel, the settings panel, the record
-// grid and the status bar with the read's state and progress.
+// The program's one window: the filter panel on top, the settings panel and
+// the record grid below it, the status bar with the read's state and
+// progress. The window drives the read, the filter, the export and the
+// language; the panels hold their controls.
 class TMainForm : public QMainWindow {
     Q_OBJECT
 
@@ -69,9 +59,6 @@ public slots:
     void btnRefreshClick();
     void btnCsvExportClick();
     void chbDataClick();
-    void COMClick();
-    void USBClick();
-    void EthClick();
     void PLClick();
     void ENGClick();
     void ZastosujClick();
@@ -81,28 +68,23 @@ private:
 
     // Window construction.
     void buildWindow();
-    QWidget* buildFilterPanel();
-    QWidget* buildSettingsPanel();
     void buildGrid();
-    void buildStatusBar();
+    void buildSaveDialog();
     void connectHandlers();
-    QLabel* addLabel(QWidget* parent, const char* name, const QString& text);
-    QLineEdit* addLabeledEdit(QWidget* parent, const char* name, const QString& label);
+    void connectReadSession();
 
     // Creation steps.
     void bindLibrary(const QStringList& searchDirs);
-    void addFixedListItems();
     void ReadStoredSettings();
     void FormCreate();
 
     // Language.
     void ApplyLanguage();
     void SaveLanguage(const QString& language);
-    void applyCaptions();
+    void chooseLanguage(Language language);
 
     // Ports.
     void RefreshPortLists();
-    void selectItem(QComboBox* list, const QString& text);
 
     // Reading.
     void ApplyConnectionSettings();
@@ -116,8 +98,6 @@ private:
     void showConnectionError();
     void ShowMessage(const QString& text);
 
-    FilterInputs filterInputs() const;
-
     LanguageTexts texts_;
     DisplayFormats formats_;
     QString filterExpression_;
@@ -129,82 +109,11 @@ private:
     std::unique_ptr<AlibiReadSession> session_;
     qint64 AlibiCount = 0;
 
-    QString SavedComPort;
-    QString SavedComBaud;
-    QString SavedComParity;
-    QString SavedComBits;
-    QString SavedUsbDevice;
-    QString SavedUsbBaud;
-    QString SavedUsbBits;
-    QString SavedUsbParity;
-
-    // Filter panel.
-    QWidget* Panel1 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QGroupBox* gbDataCzas = nullptr;
-    QCheckBox* chbDataOd = nullptr;
-    QDateEdit* dtpDataOd = nullptr;
-    QTimeEdit* dtpCzasOd = nullptr;
-    QCheckBox* chbDataDo = nullptr;
-    QDateEdit* dtpDataDo = nullptr;
-    QTimeEdit* dtpCzasDo = nullptr;
-    TRadioGroup* rgMasa = nullptr;
-    QGroupBox* gbMasa = nullptr;
-    QLineEdit* leMasaOd = nullptr;
-    QLineEdit* leMasaDo = nullptr;
-    QGroupBox* GroupBox4 = nullptr;
-    QLineEdit* leIDod = nullptr;
-    QLineEdit* leIDdo = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QLineEdit* leProdukt = nullptr;
-    QLineEdit* leUzytkownik = nullptr;
-    QLabel* Label5 = nullptr;
-    QLabel* lbLiczbaRekordow = nullptr;
-    TScaledImage* Image1 = nullptr;
-    QPushButton* btnUstawienia = nullptr;
-    QPushButton* btnOdczytaj = nullptr;
-    QPushButton* btnCsvExport = nullptr;
-
-    // Settings panel.
-    QWidget* PanUstawienia = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lbTyp = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* lbNrSeryjny = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* lbDataProdukcji = nullptr;
-    QToolButton* PL = nullptr;
-    QToolButton* ENG = nullptr;
-    QGroupBox* Polaczenie = nullptr;
-    QGroupBox* Rodzaj = nullptr;
-    QRadioButton* COM = nullptr;
-    QRadioButton* USB = nullptr;
-    QRadioButton* Eth = nullptr;
-    QGroupBox* COM_group = nullptr;
-    QLabel* Label4 = nullptr;
-    QComboBox* availCom = nullptr;
-    QComboBox* availUSB = nullptr;
-    QLabel* Label6 = nullptr;
-    QComboBox* baudRate = nullptr;
-    QLabel* Label7 = nullptr;
-    QComboBox* bits = nullptr;
-    QLabel* Label8 = nullptr;
-    QComboBox* parity = nullptr;
-    QGroupBox* Ethernet_group = nullptr;
-    QLabel* Label9 = nullptr;
-    QLineEdit* ip = nullptr;
-    QLabel* Label10 = nullptr;
-    QLineEdit* port = nullptr;
-    QPushButton* Zastosuj = nullptr;
-    QPushButton* btnRefresh = nullptr;
-
-    // Grid and status bar.
+    TFilterPanel* Panel1 = nullptr;
+    TSettingsPanel* PanUstawienia = nullptr;
     QTableView* DBGrid1 = nullptr;
     RecordTableModel* ClientDataSet1 = nullptr;
     RecordFilterProxy* DataSource1 = nullptr;
-    QStatusBar* StatusBar1 = nullptr;
-    QLabel* statePanel = nullptr;
-    QProgressBar* ProgressBar1 = nullptr;
+    TReadStatusBar* StatusBar1 = nullptr;
     QFileDialog* SaveCSVDialog = nullptr;
 };

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPalette>
+
+// Controls are found by their object names (tests, the status of a read, the
+// language step), so every one is created with its name.
+namespace NamedWidgets {
+
+inline QGroupBox* group(QWidget* parent, const char* name, const QString& caption) {
+    auto* box = new QGroupBox(caption, parent);
+    box->setObjectName(QLatin1String(name));
+    return box;
+}
+
+inline QLabel* label(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+inline void makeBold(QWidget* widget) {
+    QFont bold = widget->font();
+    bold.setBold(true);
+    widget->setFont(bold);
+}
+
+inline void fillWhite(QWidget* widget) {
+    widget->setAutoFillBackground(true);
+    QPalette white = widget->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    widget->setPalette(white);
+}
+
+}  // namespace NamedWidgets

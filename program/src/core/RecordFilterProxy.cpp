@@ -231,8 +231,7 @@ QModelIndex RecordFilterProxy::mapFromSource(const QModelIndex& sourceIndex) con
 }
 
 QModelIndex RecordFilterProxy::index(int row, int column, const QModelIndex& parent) const {
-    if (parent.isValid() || row < 0 || row >= rowCount() || column < 0 ||
-        column >= columnCount()) {
+    if (parent.isValid() || row < 0 || row >= rowCount() || column < 0 || column >= columnCount()) {
         return {};
     }
     return createIndex(row, column);

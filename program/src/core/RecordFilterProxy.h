@@ -50,7 +50,8 @@ public:
 
     QModelIndex mapToSource(const QModelIndex& proxyIndex) const override;
     QModelIndex mapFromSource(const QModelIndex& sourceIndex) const override;
-    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
+    QModelIndex index(int row, int column,
+                      const QModelIndex& parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex& child) const override;
     QModelIndex sibling(int row, int column, const QModelIndex& index) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

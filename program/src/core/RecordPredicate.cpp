@@ -20,7 +20,8 @@ RecordPredicate::RecordPredicate(const FilterCriteria& criteria, const RecordTab
     : criteria_(criteria), table_(table) {
     const RecordLayout& layout = table.layout();
     if (criteria.dateTimeFrom || criteria.dateTimeTo) {
-        dateTime_ = columnOfType(layout, criteria.dateTimeField, FieldType::DateTime, missingField_);
+        dateTime_ =
+            columnOfType(layout, criteria.dateTimeField, FieldType::DateTime, missingField_);
     }
     if (!criteria.product.isEmpty()) {
         product_ = columnOfType(layout, criteria.productField, FieldType::Text, missingField_);

@@ -473,13 +473,23 @@ TEST(AlibiMemory, IsTheSameForTheSameSeed) {
     EXPECT_TRUE(anyDifferent);
 }
 
+namespace {
+
+// Writes `text` to a records file `name` in the test's folder; returns its path.
+std::string RecordsFile(const char* name, const std::string& text) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    return path;
+}
+
+}  // namespace
+
 TEST(AlibiMemory, LoadsRecordLinesFromAFile) {
-    const std::string path = ::testing::TempDir() + "scale-sim-records.txt";
-    {
-        std::ofstream file(path, std::ios::binary);
-        file << "# two records\r\n7;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\r\n\r\n"
-                "6;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0\n";
-    }
+    const std::string path =
+        RecordsFile("scale-sim-records.txt",
+                    "# two records\r\n7;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\r\n\r\n"
+                    "6;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0\n");
     AlibiMemory memory;
     std::string error;
     ASSERT_TRUE(AlibiMemory::Load(path, memory, error)) << error;
@@ -566,12 +576,9 @@ TEST(AlibiMemory, GrowsAsIfItHadBeenGeneratedLarger) {
 }
 
 TEST(AlibiMemory, NumbersNewRecordsOfALoadedFileOnFromItsCount) {
-    const std::string path = ::testing::TempDir() + "scale-sim-grow-records.txt";
-    {
-        std::ofstream file(path, std::ios::binary);
-        file << "2;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\n"
-                "1;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0\n";
-    }
+    const std::string path = RecordsFile("scale-sim-grow-records.txt",
+                                         "2;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\n"
+                                         "1;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0\n");
     AlibiMemory memory;
     std::string error;
     ASSERT_TRUE(AlibiMemory::Load(path, memory, error)) << error;

@@ -12,7 +12,8 @@
 // (StartAlibiRead, RequestSI, UpdateFirmware) run on a library thread, and all
 // their callbacks arrive on that thread, never on the caller's. Inside a
 // callback the caller may use GetDeviceInfo, GetAlibiRecordCount,
-// GetAlibiRecord and Disconnect; it must not start a new dialogue, call
+// GetAlibiRecord, GetAlibiLineCount, GetAlibiRecordLine, EndAlibiReadAfter
+// and Disconnect; it must not start a new dialogue, call
 // StopListener or Release there. Apart from callbacks, one thread at a time
 // drives an object; two objects are independent of each other.
 //

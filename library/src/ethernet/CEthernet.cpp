@@ -85,15 +85,7 @@ CEthernet::CEthernet() {
 }
 
 CEthernet::~CEthernet() {
-    std::unique_ptr<WatekFirmTibbo> update;
-    {
-        std::lock_guard lock(updateMutex_);
-        update = std::move(moduleUpdate_);
-    }
-    if (update) {
-        update->Abort();
-        update.reset();  // waits for the update thread
-    }
+    AbandonModuleUpdate();
     Close();
 }
 
@@ -386,6 +378,15 @@ bool CEthernet::StartModuleUpdate(std::string path, ProgressCallback onProgress,
         return false;
     }
     return true;
+}
+
+void CEthernet::AbandonModuleUpdate() {
+    std::unique_ptr<WatekFirmTibbo> update;
+    {
+        std::lock_guard lock(updateMutex_);
+        update = std::move(moduleUpdate_);
+    }
+    update.reset();  // abandons the run and waits for it
 }
 
 std::string CEthernet::LastError() const {

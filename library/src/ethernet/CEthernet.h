@@ -67,6 +67,8 @@ public:
     // thread of its own (WatekFirmTibbo). False while an earlier load still
     // runs. Destroying the transport abandons a running load.
     bool StartModuleUpdate(std::string path, ProgressCallback onProgress, StatusCallback onStatus);
+    // Ends a running load and waits for its status (WatekFirmTibbo::Abandon).
+    void AbandonModuleUpdate();
 
     // Why the last Open, Close or Write failed, for a developer to see.
     std::string LastError() const;

@@ -14,7 +14,8 @@
 // One thread drives the transport at a time, but a module firmware update
 // runs on its own thread over it; the open connection's parts are therefore
 // shared safely, and closing from one thread while another exchanges only
-// makes that exchange fail.
+// makes that exchange fail. An Open that is still connecting holds up no
+// other call, and a Close ends it.
 #pragma once
 
 #include <atomic>

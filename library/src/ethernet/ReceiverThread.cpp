@@ -16,8 +16,7 @@ constexpr int kPassMs = 100;
 
 }  // namespace
 
-CEthernet::ReceiverThread::ReceiverThread(CEthernet& owner, Socket& socket,
-                                          uint32_t moduleAddress)
+CEthernet::ReceiverThread::ReceiverThread(CEthernet& owner, Socket& socket, uint32_t moduleAddress)
     : owner_(owner), socket_(socket), moduleAddress_(moduleAddress), thread_([this] { Run(); }) {}
 
 CEthernet::ReceiverThread::~ReceiverThread() {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -59,6 +60,18 @@ void OpenUdp(CEthernet& transport, const UdpPeer& peer) {
     ASSERT_TRUE(transport.SetParam("protokol", "udp"));
     Aim(transport, kAddress, peer.Port());
     ASSERT_TRUE(transport.Open()) << transport.LastError();
+}
+
+// Opens over UDP to `peer`, sends `text` and returns it as the peer got it,
+// with the address to answer to.
+Datagram AskOverUdp(CEthernet& transport, UdpPeer& peer, const std::string& text) {
+    OpenUdp(transport, peer);
+    EXPECT_TRUE(transport.Write(text));
+    std::optional<Datagram> received = peer.Receive(2000);
+    if (!received) {
+        throw std::runtime_error("the peer got nothing");
+    }
+    return *received;
 }
 
 TEST(EthernetTransport, NewTransportHasItsDefaults) {
@@ -185,13 +198,9 @@ TEST(EthernetTransport, ReadWithNothingArrivingWaitsAboutOneHundredMilliseconds)
 TEST(EthernetTransport, ReadHandsOverEverythingPendingInArrivalOrder) {
     UdpPeer peer(kAddress);
     CEthernet transport;
-    OpenUdp(transport, peer);
-    ASSERT_TRUE(transport.Write("hello"));
-    auto hello = peer.Receive(2000);
-    ASSERT_TRUE(hello);
-
-    peer.Reply(*hello, "first ");
-    peer.Reply(*hello, "second");
+    const Datagram hello = AskOverUdp(transport, peer, "hello");
+    peer.Reply(hello, "first ");
+    peer.Reply(hello, "second");
     std::this_thread::sleep_for(200ms);  // both are there before the Read
     std::string out;
     int32_t count = 2;  // not a limit
@@ -203,15 +212,12 @@ TEST(EthernetTransport, ReadHandsOverEverythingPendingInArrivalOrder) {
 TEST(EthernetTransport, UdpSendsEveryByteAndReceivesUpToAZeroByte) {
     UdpPeer peer(kAddress);
     CEthernet transport;
-    OpenUdp(transport, peer);
     const std::string withZero("AB\0CD", 5);
-    ASSERT_TRUE(transport.Write(withZero));
-    auto sent = peer.Receive(2000);
-    ASSERT_TRUE(sent);
-    EXPECT_EQ(sent->bytes, withZero);
+    const Datagram sent = AskOverUdp(transport, peer, withZero);
+    EXPECT_EQ(sent.bytes, withZero);
 
-    peer.Reply(*sent, std::string("MT\0junk", 7));
-    peer.Reply(*sent, "\r\n");
+    peer.Reply(sent, std::string("MT\0junk", 7));
+    peer.Reply(sent, "\r\n");
     EXPECT_EQ(ReadAtLeast(transport, 4), "MT\r\n");
 }
 
@@ -221,13 +227,9 @@ TEST(EthernetTransport, UnicastTakesDatagramsFromTheModuleOnly) {
     UdpPeer module(kAddress);
     UdpPeer stray(kStrayAddress);
     CEthernet transport;
-    OpenUdp(transport, module);
-    ASSERT_TRUE(transport.Write("Salibinext\r\n"));
-    auto request = module.Receive(2000);
-    ASSERT_TRUE(request);
-
-    stray.Reply(*request, "Malibiprn\r\n");
-    module.Reply(*request, "17;2026-01-05;12:00:01\r\n");
+    const Datagram request = AskOverUdp(transport, module, "Salibinext\r\n");
+    stray.Reply(request, "Malibiprn\r\n");
+    module.Reply(request, "17;2026-01-05;12:00:01\r\n");
     EXPECT_EQ(ReadAtLeast(transport, 24), "17;2026-01-05;12:00:01\r\n");
     std::string rest;
     int32_t count = 1;

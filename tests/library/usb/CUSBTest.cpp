@@ -323,8 +323,8 @@ protected:
     }
 
     void OpenWith(const std::string& failure) {
-        standin.Configure(StandinD2xx::ConverterOnPty("FT0001", 0x21, scale.SlavePath()) +
-                          failure + "\n");
+        standin.Configure(StandinD2xx::ConverterOnPty("FT0001", 0x21, scale.SlavePath()) + failure +
+                          "\n");
         qel::LoadUsbLibrary();
         usb = std::make_unique<CUSB>();
         ASSERT_TRUE(usb->SetParam("device", "1"));

@@ -161,9 +161,10 @@ TEST_F(UsbConnectionKindTest, ASlowListingElsewhereHoldsNothingUp) {
         ASSERT_STREQ(Device()->GetParameter("count"), "2");
         standin.Configure(c.converters + "slow " + c.slowCall + " 1500\n");
         ScalePtr other{GetVESKScaleInstance()};
-        std::thread listing([&] { static_cast<CVESKDeviceInterface*>(other.get())->SetConnectionKind(kUsb); });
-        for (int attempt = 0; attempt < 500 && standin.IndexOf(std::string("slow ") + c.slowCall) < 0;
-             ++attempt) {
+        std::thread listing(
+            [&] { static_cast<CVESKDeviceInterface*>(other.get())->SetConnectionKind(kUsb); });
+        for (int attempt = 0;
+             attempt < 500 && standin.IndexOf(std::string("slow ") + c.slowCall) < 0; ++attempt) {
             std::this_thread::sleep_for(10ms);
         }
         const auto start = std::chrono::steady_clock::now();

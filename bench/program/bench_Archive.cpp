@@ -198,8 +198,8 @@ bool measureLargeMemory(RecordArchive& archive) {
     return check(problem, "integrity check");
 }
 
-qint64 recordsIn(const QString& connection) {
-    QSqlQuery query(QSqlDatabase::database(connection));
+qint64 recordsIn(const QSqlDatabase& db) {
+    QSqlQuery query(db);
     return query.exec(QStringLiteral("SELECT count(*) FROM record")) && query.next()
                ? query.value(0).toLongLong()
                : 0;
@@ -213,7 +213,7 @@ void sqliteSize(const QString& file, const char* when) {
             QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("size"));
         db.setDatabaseName(file);
         if (db.open()) {
-            records = recordsIn(QStringLiteral("size"));
+            records = recordsIn(db);
         }
         db.close();
     }
@@ -251,6 +251,47 @@ bool benchSqlite(bool large) {
     return check(problem, "reopen");
 }
 
+// The server's own connection for the set-up: the benchmark files its
+// records in a database of its own, made and dropped here, and leaves the
+// given one as it was.
+bool serverStatement(const ArchiveConfig& server, const QString& sql) {
+    bool ok = false;
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        db.setHostName(server.host);
+        db.setPort(server.port);
+        db.setUserName(server.user);
+        db.setDatabaseName(server.database);
+        ok = db.open() && QSqlQuery(db).exec(sql);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+    return ok;
+}
+
+void postgresSize(const ArchiveConfig& config) {
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("size"));
+        db.setHostName(config.host);
+        db.setPort(config.port);
+        db.setUserName(config.user);
+        db.setDatabaseName(config.database);
+        QSqlQuery size(db);
+        if (db.open() &&
+            size.exec(
+                QStringLiteral("SELECT pg_total_relation_size('record'), count(*) FROM record")) &&
+            size.next()) {
+            std::printf("%-62s %10.1f bytes (%lld records)\n",
+                        "PostgreSQL size of the record table per record",
+                        size.value(0).toDouble() / size.value(1).toDouble(),
+                        size.value(1).toLongLong());
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("size"));
+}
+
 bool benchPostgres(const QString& connectionFile, bool large) {
     QFile file(connectionFile);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -261,34 +302,31 @@ bool benchPostgres(const QString& connectionFile, bool large) {
     if (parts.size() < 4) {
         return false;
     }
-    ArchiveConfig config;
-    config.backend = ArchiveBackend::PostgreSQL;
-    config.host = QString::fromLatin1(parts[0]);
-    config.port = parts[1].toInt();
-    config.user = QString::fromLatin1(parts[2]);
-    config.database = QString::fromLatin1(parts[3]);
-    RecordArchive archive;
-    if (!check(archive.open(config), "open") || !measureWrites(archive, "PostgreSQL") ||
-        (large && !measureLargeMemory(archive))) {
+    ArchiveConfig server;
+    server.backend = ArchiveBackend::PostgreSQL;
+    server.host = QString::fromLatin1(parts[0]);
+    server.port = parts[1].toInt();
+    server.user = QString::fromLatin1(parts[2]);
+    server.database = QString::fromLatin1(parts[3]);
+    const QString benchDatabase = QStringLiteral("vesk_archive_bench");
+    serverStatement(server, QStringLiteral("DROP DATABASE IF EXISTS ") + benchDatabase);
+    if (!serverStatement(server, QStringLiteral("CREATE DATABASE ") + benchDatabase)) {
+        std::printf("cannot create the database %s\n", qPrintable(benchDatabase));
         return false;
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("size"));
-    db.setHostName(config.host);
-    db.setPort(config.port);
-    db.setUserName(config.user);
-    db.setDatabaseName(config.database);
-    if (db.open()) {
-        QSqlQuery size(db);
-        if (size.exec(
-                QStringLiteral("SELECT pg_total_relation_size('record'), count(*) FROM record")) &&
-            size.next()) {
-            std::printf("%-62s %10.1f bytes (%lld records)\n",
-                        "PostgreSQL size of the record table per record",
-                        size.value(0).toDouble() / size.value(1).toDouble(),
-                        size.value(1).toLongLong());
-        }
+    ArchiveConfig config = server;
+    config.database = benchDatabase;
+    bool ok = false;
+    {
+        RecordArchive archive;
+        ok = check(archive.open(config), "open") && measureWrites(archive, "PostgreSQL") &&
+             (!large || measureLargeMemory(archive));
     }
-    return true;
+    if (ok) {
+        postgresSize(config);
+    }
+    serverStatement(server, QStringLiteral("DROP DATABASE ") + benchDatabase);
+    return ok;
 }
 
 }  // namespace

@@ -182,6 +182,18 @@ ArchiveProblem ArchiveDatabase::exec(QSqlQuery& query) const {
     return {};
 }
 
+ArchiveProblem ArchiveDatabase::run(QSqlQuery& query, const QString& sql,
+                                    const QVariantList& values) const {
+    ArchiveProblem problem = prepare(query, sql);
+    if (!problem.ok()) {
+        return problem;
+    }
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        query.bindValue(static_cast<int>(i), values[i]);
+    }
+    return exec(query);
+}
+
 ArchiveResult<QVariant> ArchiveDatabase::scalar(const QString& sql) {
     QSqlQuery statement(db_);
     if (!statement.exec(sql)) {

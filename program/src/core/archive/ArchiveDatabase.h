@@ -37,6 +37,8 @@ public:
     ArchiveProblem exec(const QString& sql);
     ArchiveProblem prepare(QSqlQuery& query, const QString& sql) const;
     ArchiveProblem exec(QSqlQuery& query) const;
+    // Prepares the statement, binds the values in order and runs it.
+    ArchiveProblem run(QSqlQuery& query, const QString& sql, const QVariantList& values) const;
     // The first column of the first row; the problem when the query fails
     // or returns no row.
     ArchiveResult<QVariant> scalar(const QString& sql);

@@ -92,14 +92,11 @@ ArchiveProblem ArchiveReader::loadUpperLines(MemoryState& memory) {
     }
     QSqlQuery lines = db_.query();
     lines.setForwardOnly(true);
-    ArchiveProblem problem = db_.prepare(
-        lines, QStringLiteral("SELECT record_no, line FROM record WHERE memory_id = ? AND "
-                              "record_no >= ? ORDER BY record_no"));
-    if (problem.ok()) {
-        lines.addBindValue(memory.memoryId);
-        lines.addBindValue(memory.unbrokenTop);
-        problem = db_.exec(lines);
-    }
+    ArchiveProblem problem =
+        db_.run(lines,
+                QStringLiteral("SELECT record_no, line FROM record WHERE memory_id = ? AND "
+                               "record_no >= ? ORDER BY record_no"),
+                {memory.memoryId, memory.unbrokenTop});
     while (problem.ok() && lines.next()) {
         memory.upperLines.emplace(lines.value(0).toLongLong(), lines.value(1).toByteArray());
     }
@@ -120,15 +117,12 @@ ArchiveResult<RecordSet> ArchiveReader::loadRecords(qint64 memoryId, qint64 belo
     }
     QSqlQuery rows = db_.query();
     rows.setForwardOnly(true);
-    ArchiveProblem problem = db_.prepare(
-        rows, QStringLiteral("SELECT record_no, line, rec_date, rec_time, number, user_id, "
-                             "product_id, net, gross, tare, unit, decimals, stable FROM record "
-                             "WHERE memory_id = ? AND record_no < ? ORDER BY record_no DESC"));
-    if (problem.ok()) {
-        rows.addBindValue(memoryId);
-        rows.addBindValue(belowNumber);
-        problem = db_.exec(rows);
-    }
+    ArchiveProblem problem =
+        db_.run(rows,
+                QStringLiteral("SELECT record_no, line, rec_date, rec_time, number, user_id, "
+                               "product_id, net, gross, tare, unit, decimals, stable FROM record "
+                               "WHERE memory_id = ? AND record_no < ? ORDER BY record_no DESC"),
+                {memoryId, belowNumber});
     LoadedRow texts;
     while (problem.ok() && rows.next()) {
         texts.date = rows.value(2).toByteArray();
@@ -165,14 +159,12 @@ ArchiveResult<MemoryContent> ArchiveReader::loadMemory(qint64 memoryId) {
         return {notOpen(), {}};
     }
     QSqlQuery identity = db_.query();
-    ArchiveProblem problem = db_.prepare(
-        identity, QStringLiteral("SELECT a.type, a.serial_number, a.production_date, "
-                                 "a.column_line FROM memory m JOIN alibi_read a ON a.id = "
-                                 "m.last_read_id WHERE m.id = ?"));
-    if (problem.ok()) {
-        identity.addBindValue(memoryId);
-        problem = db_.exec(identity);
-    }
+    ArchiveProblem problem =
+        db_.run(identity,
+                QStringLiteral("SELECT a.type, a.serial_number, a.production_date, "
+                               "a.column_line FROM memory m JOIN alibi_read a ON a.id = "
+                               "m.last_read_id WHERE m.id = ?"),
+                {memoryId});
     if (problem.ok() && !identity.next()) {
         problem = ArchiveProblem::make(
             Kind::Failed, QStringLiteral("the archive holds no memory %1").arg(memoryId));

@@ -46,7 +46,9 @@ public:
     explicit ArchiveReader(ArchiveDatabase& db) : db_(db) {}
 
     // Per scale the memory its next read continues: the one its last
-    // complete read filed records in, else the one written last.
+    // complete read filed records in, else the one written last. A read
+    // broken off among new records (kept as a memory of its own, see
+    // ArchiveWriter) thus does not cost the next read its early stop.
     ArchiveResult<ArchiveSnapshot> loadSnapshot();
 
     // The memory's records numbered below `belowNumber`, newest first: the

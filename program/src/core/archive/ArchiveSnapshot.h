@@ -40,9 +40,9 @@ struct MemoryState {
 // and read it from any thread.
 class ArchiveSnapshot {
 public:
-    // The memory a read of this scale is planned against (the one most
-    // recently written that starts at record 1, else the most recent one);
-    // null when the archive holds no record of the scale.
+    // The memory a read of this scale is planned against (see
+    // ArchiveReader::loadSnapshot); null when the archive holds no record of
+    // the scale.
     const MemoryState* memoryFor(const ScaleKey& scale) const;
     const MemoryState* memory(qint64 memoryId) const;
 

@@ -132,26 +132,18 @@ ArchiveProblem ArchiveWriter::writeInTransaction(const FinishedRead& read, const
 
 ArchiveResult<qint64> ArchiveWriter::ensureScale(const ReadIdentity& identity) {
     QSqlQuery& insert = statement();
-    ArchiveProblem problem = db_.prepare(
-        insert, QStringLiteral("INSERT INTO scale (type, serial_number, first_seen) VALUES (?, ?, "
-                               "?) ON CONFLICT (type, serial_number) DO NOTHING"));
-    if (problem.ok()) {
-        insert.addBindValue(identity.type);
-        insert.addBindValue(qint64(identity.serialNumber));
-        insert.addBindValue(archiveTime({}));
-        problem = db_.exec(insert);
-    }
+    ArchiveProblem problem =
+        db_.run(insert,
+                QStringLiteral("INSERT INTO scale (type, serial_number, first_seen) VALUES (?, ?, "
+                               "?) ON CONFLICT (type, serial_number) DO NOTHING"),
+                {identity.type, qint64(identity.serialNumber), archiveTime({})});
     if (!problem.ok()) {
         return {problem, 0};
     }
     QSqlQuery& select = statement();
-    problem = db_.prepare(
-        select, QStringLiteral("SELECT id FROM scale WHERE type = ? AND serial_number = ?"));
-    if (problem.ok()) {
-        select.addBindValue(identity.type);
-        select.addBindValue(qint64(identity.serialNumber));
-        problem = db_.exec(select);
-    }
+    problem =
+        db_.run(select, QStringLiteral("SELECT id FROM scale WHERE type = ? AND serial_number = ?"),
+                {identity.type, qint64(identity.serialNumber)});
     if (problem.ok() && !select.next()) {
         problem =
             ArchiveProblem::make(Kind::Failed, QStringLiteral("the scale's row went missing"));
@@ -167,13 +159,9 @@ ArchiveProblem ArchiveWriter::chooseMemory(const FinishedRead& read, qint64 scal
         return {};  // a read without records is filed under no memory
     }
     QSqlQuery& list = statement();
-    ArchiveProblem problem = db_.prepare(
-        list,
-        QStringLiteral("SELECT id FROM memory WHERE scale_id = ? ORDER BY last_read_id DESC"));
-    if (problem.ok()) {
-        list.addBindValue(scaleId);
-        problem = db_.exec(list);
-    }
+    ArchiveProblem problem = db_.run(
+        list, QStringLiteral("SELECT id FROM memory WHERE scale_id = ? ORDER BY last_read_id DESC"),
+        {scaleId});
     if (!problem.ok()) {
         return problem;
     }
@@ -210,15 +198,12 @@ ArchiveResult<bool> ArchiveWriter::fits(const FinishedRead& read, qint64 memoryI
     std::fill(plan.held.begin(), plan.held.end(), 0);
     plan.alreadyHeld = 0;
     QSqlQuery& figures = statement();
-    ArchiveProblem problem = db_.prepare(
-        figures,
-        QStringLiteral("SELECT newest_record, unbroken_top, record_count FROM memory WHERE "
-                       "id = ?") +
-            db_.lockRowClause());
-    if (problem.ok()) {
-        figures.addBindValue(memoryId);
-        problem = db_.exec(figures);
-    }
+    ArchiveProblem problem =
+        db_.run(figures,
+                QStringLiteral("SELECT newest_record, unbroken_top, record_count FROM memory WHERE "
+                               "id = ?") +
+                    db_.lockRowClause(),
+                {memoryId});
     if (!problem.ok() || !figures.next()) {
         return {problem.ok()
                     ? ArchiveProblem::make(Kind::Failed, QStringLiteral("a memory went missing"))
@@ -233,15 +218,10 @@ ArchiveResult<bool> ArchiveWriter::fits(const FinishedRead& read, qint64 memoryI
     }
     QSqlQuery& lines = statement();
     lines.setForwardOnly(true);
-    problem =
-        db_.prepare(lines, QStringLiteral("SELECT record_no, line FROM record WHERE memory_id = "
-                                          "? AND record_no BETWEEN ? AND ? ORDER BY record_no"));
-    if (problem.ok()) {
-        lines.addBindValue(memoryId);
-        lines.addBindValue(plan.records.front().number);
-        lines.addBindValue(plan.records.back().number);
-        problem = db_.exec(lines);
-    }
+    problem = db_.run(lines,
+                      QStringLiteral("SELECT record_no, line FROM record WHERE memory_id = "
+                                     "? AND record_no BETWEEN ? AND ? ORDER BY record_no"),
+                      {memoryId, plan.records.front().number, plan.records.back().number});
     if (!problem.ok()) {
         return {problem, false};
     }
@@ -273,15 +253,12 @@ ArchiveProblem ArchiveWriter::createMemory(qint64 scaleId, Plan& plan) {
     plan.unbrokenTop = 0;
     plan.recordCount = 0;
     QSqlQuery& insert = statement();
-    ArchiveProblem problem = db_.prepare(
-        insert, QStringLiteral("INSERT INTO memory (scale_id, created_at, newest_record, "
+    ArchiveProblem problem =
+        db_.run(insert,
+                QStringLiteral("INSERT INTO memory (scale_id, created_at, newest_record, "
                                "unbroken_top, record_count, last_read_id) VALUES (?, ?, 0, 0, 0, "
-                               "0) RETURNING id"));
-    if (problem.ok()) {
-        insert.addBindValue(scaleId);
-        insert.addBindValue(archiveTime({}));
-        problem = db_.exec(insert);
-    }
+                               "0) RETURNING id"),
+                {scaleId, archiveTime({})});
     if (problem.ok() && !insert.next()) {
         problem = ArchiveProblem::make(Kind::Failed, QStringLiteral("no key for a new memory"));
     }
@@ -294,35 +271,22 @@ ArchiveProblem ArchiveWriter::createMemory(qint64 scaleId, Plan& plan) {
 
 ArchiveResult<qint64> ArchiveWriter::insertRead(const FinishedRead& read, qint64 scaleId,
                                                 const Plan& plan) {
+    const bool incremental = read.kind == ReadPlan::Kind::Incremental;
     QSqlQuery& insert = statement();
-    ArchiveProblem problem = db_.prepare(
+    ArchiveProblem problem = db_.run(
         insert,
         QStringLiteral("INSERT INTO alibi_read (scale_id, memory_id, started_at, finished_at, "
                        "archived_at, connection, kind, stop_after, announced_count, fetched_count, "
                        "added_count, complete, type, serial_number, production_date, column_line) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
-    if (!problem.ok()) {
-        return {problem, 0};
-    }
-    const bool incremental = read.kind == ReadPlan::Kind::Incremental;
-    insert.addBindValue(scaleId);
-    insert.addBindValue(plan.memoryId != 0 ? QVariant(plan.memoryId)
-                                           : QVariant(QMetaType(QMetaType::LongLong)));
-    insert.addBindValue(archiveTime(read.startedAt));
-    insert.addBindValue(archiveTime(read.finishedAt));
-    insert.addBindValue(archiveTime({}));
-    insert.addBindValue(read.connection);
-    insert.addBindValue(incremental ? QStringLiteral("incremental") : QStringLiteral("full"));
-    insert.addBindValue(incremental ? read.stopAfter : qint64(0));
-    insert.addBindValue(read.announcedCount);
-    insert.addBindValue(static_cast<qint64>(read.records.size()));
-    insert.addBindValue(plan.added);
-    insert.addBindValue(read.complete ? 1 : 0);
-    insert.addBindValue(read.identity.type);
-    insert.addBindValue(qint64(read.identity.serialNumber));
-    insert.addBindValue(read.identity.productionDate);
-    insert.addBindValue(read.identity.columnLine);
-    problem = db_.exec(insert);
+                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"),
+        {scaleId,
+         plan.memoryId != 0 ? QVariant(plan.memoryId) : QVariant(QMetaType(QMetaType::LongLong)),
+         archiveTime(read.startedAt), archiveTime(read.finishedAt), archiveTime({}),
+         read.connection, incremental ? QStringLiteral("incremental") : QStringLiteral("full"),
+         incremental ? read.stopAfter : qint64(0), read.announcedCount,
+         static_cast<qint64>(read.records.size()), plan.added, read.complete ? 1 : 0,
+         read.identity.type, qint64(read.identity.serialNumber), read.identity.productionDate,
+         read.identity.columnLine});
     if (problem.ok() && !insert.next()) {
         problem = ArchiveProblem::make(Kind::Failed, QStringLiteral("no key for the read"));
     }
@@ -400,16 +364,10 @@ ArchiveProblem ArchiveWriter::updateMemory(const Plan& plan) {
     }
     QSqlQuery& update = statement();
     ArchiveProblem problem =
-        db_.prepare(update, QStringLiteral("UPDATE memory SET newest_record = ?, unbroken_top = ?, "
-                                           "record_count = ?, last_read_id = ? WHERE id = ?"));
-    if (problem.ok()) {
-        update.addBindValue(newest);
-        update.addBindValue(top.value);
-        update.addBindValue(plan.recordCount + plan.added);
-        update.addBindValue(plan.readId);
-        update.addBindValue(plan.memoryId);
-        problem = db_.exec(update);
-    }
+        db_.run(update,
+                QStringLiteral("UPDATE memory SET newest_record = ?, unbroken_top = ?, "
+                               "record_count = ?, last_read_id = ? WHERE id = ?"),
+                {newest, top.value, plan.recordCount + plan.added, plan.readId, plan.memoryId});
     return problem;
 }
 
@@ -432,13 +390,9 @@ ArchiveResult<qint64> ArchiveWriter::unbrokenTopAfter(const Plan& plan) {
         return {{}, top};
     }
     QSqlQuery& next = statement();
-    ArchiveProblem problem = db_.prepare(
-        next, QStringLiteral("SELECT count(*) FROM record WHERE memory_id = ? AND record_no = ?"));
-    if (problem.ok()) {
-        next.addBindValue(plan.memoryId);
-        next.addBindValue(top + 1);
-        problem = db_.exec(next);
-    }
+    ArchiveProblem problem = db_.run(
+        next, QStringLiteral("SELECT count(*) FROM record WHERE memory_id = ? AND record_no = ?"),
+        {plan.memoryId, top + 1});
     if (!problem.ok() || !next.next()) {
         return {problem, top};
     }
@@ -446,15 +400,12 @@ ArchiveResult<qint64> ArchiveWriter::unbrokenTopAfter(const Plan& plan) {
         return {{}, top};
     }
     QSqlQuery& runEnd = statement();
-    problem = db_.prepare(
-        runEnd, QStringLiteral("SELECT min(r.record_no) FROM record r WHERE r.memory_id = ? AND "
+    problem =
+        db_.run(runEnd,
+                QStringLiteral("SELECT min(r.record_no) FROM record r WHERE r.memory_id = ? AND "
                                "r.record_no > ? AND NOT EXISTS (SELECT 1 FROM record s WHERE "
-                               "s.memory_id = r.memory_id AND s.record_no = r.record_no + 1)"));
-    if (problem.ok()) {
-        runEnd.addBindValue(plan.memoryId);
-        runEnd.addBindValue(top);
-        problem = db_.exec(runEnd);
-    }
+                               "s.memory_id = r.memory_id AND s.record_no = r.record_no + 1)"),
+                {plan.memoryId, top});
     if (!problem.ok() || !runEnd.next()) {
         return {problem, top};
     }

@@ -16,12 +16,9 @@ using Kind = ArchiveProblem::Kind;
 // Generous: the point is that the answer comes, not how fast.
 constexpr qint64 kAnswerWithinMs = 20000;
 
-#define FETCH_BACKEND(variable)                          \
-    QFETCH(QString, backendName);                        \
-    ArchiveTestBackend variable(backendName);            \
-    if (!variable.unavailableReason().isEmpty()) {       \
-        QSKIP(qPrintable(variable.unavailableReason())); \
-    }
+#define FETCH_BACKEND(variable)   \
+    QFETCH(QString, backendName); \
+    ARCHIVE_BACKEND_NAMED(variable, backendName)
 
 void addBackendColumn() {
     QTest::addColumn<QString>("backendName");

@@ -1,5 +1,6 @@
 #include "ArchiveTestSupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -27,8 +28,9 @@ struct PostgresServer {
     QString database;
 };
 
-bool readServer(PostgresServer& server, QString* why) {
+bool readServer(PostgresServer& server, QString* why, bool* expected) {
     const QByteArray path = qgetenv("VESK_ARCHIVE_POSTGRES");
+    *expected = !path.isEmpty();
     if (path.isEmpty()) {
         *why = QStringLiteral("no PostgreSQL server: run through ctest, whose fixture starts one");
         return false;
@@ -57,6 +59,34 @@ QString massText(qint64 number, int variant, int salt) {
     return QString::number(double(milli) / 1000.0, 'f', 3);
 }
 
+// The test programs run side by side on one server: each files its archives
+// in a database of its own, made on first use and gone with the server.
+QString processDatabase(const PostgresServer& server, QString* why) {
+    static QString created;
+    if (!created.isEmpty()) {
+        return created;
+    }
+    const QString name = QStringLiteral("archive_test_%1").arg(QCoreApplication::applicationPid());
+    const QString connection = QStringLiteral("archive-test-admin");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
+        db.setHostName(server.host);
+        db.setPort(server.port);
+        db.setUserName(server.user);
+        db.setDatabaseName(server.database);
+        if (!db.open()) {
+            *why = db.lastError().text();
+        } else if (QSqlQuery query(db); !query.exec(QStringLiteral("CREATE DATABASE ") + name)) {
+            *why = query.lastError().text();
+        } else {
+            created = name;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection);
+    return created;
+}
+
 }  // namespace
 
 void ArchiveTestBackend::addRows() {
@@ -72,14 +102,14 @@ ArchiveTestBackend::ArchiveTestBackend(const QString& name)
         return;
     }
     PostgresServer server;
-    if (!readServer(server, &unavailable_)) {
+    if (!readServer(server, &unavailable_, &serverExpected_)) {
         return;
     }
     config_.backend = ArchiveBackend::PostgreSQL;
     config_.host = server.host;
     config_.port = server.port;
     config_.user = server.user;
-    config_.database = server.database;
+    config_.database = processDatabase(server, &unavailable_);
 }
 
 ArchiveTestBackend::~ArchiveTestBackend() {

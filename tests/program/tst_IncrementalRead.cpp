@@ -49,10 +49,10 @@ MemoryState memoryHolding(const QString& ranges) {
 // The fetched lines, in arrival order: "103 102 101v1 u 100" where v1 is
 // another memory's line under that number and u a line the library could
 // not read.
-RecordSet fetchedLines(const QString& spec) {
+RecordSet fetchedLines(const QString& items) {
     RecordSet records;
     QByteArray texts[4];
-    for (const QString& item : spec.split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString& item : items.split(u' ', Qt::SkipEmptyParts)) {
         if (item == u"u") {
             records.append("garbage\r\n", nullptr);
             continue;

@@ -251,36 +251,37 @@ bool benchSqlite(bool large) {
     return check(problem, "reopen");
 }
 
-// The server's own connection for the set-up: the benchmark files its
-// records in a database of its own, made and dropped here, and leaves the
-// given one as it was.
-bool serverStatement(const ArchiveConfig& server, const QString& sql) {
-    bool ok = false;
+// Runs `work` on a connection of the benchmark's own to the server's
+// database, beside the archive's.
+template <typename Work>
+void withServer(const ArchiveConfig& server, Work work) {
+    const QString name = QStringLiteral("bench-server");
     {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
         db.setHostName(server.host);
         db.setPort(server.port);
         db.setUserName(server.user);
         db.setDatabaseName(server.database);
-        ok = db.open() && QSqlQuery(db).exec(sql);
+        if (db.open()) {
+            work(db);
+        }
         db.close();
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+    QSqlDatabase::removeDatabase(name);
+}
+
+// The benchmark files its records in a database of its own, made and
+// dropped here, and leaves the given one as it was.
+bool serverStatement(const ArchiveConfig& server, const QString& sql) {
+    bool ok = false;
+    withServer(server, [&](QSqlDatabase& db) { ok = QSqlQuery(db).exec(sql); });
     return ok;
 }
 
 void postgresSize(const ArchiveConfig& config) {
-    {
-        QSqlDatabase db =
-            QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("size"));
-        db.setHostName(config.host);
-        db.setPort(config.port);
-        db.setUserName(config.user);
-        db.setDatabaseName(config.database);
+    withServer(config, [](QSqlDatabase& db) {
         QSqlQuery size(db);
-        if (db.open() &&
-            size.exec(
+        if (size.exec(
                 QStringLiteral("SELECT pg_total_relation_size('record'), count(*) FROM record")) &&
             size.next()) {
             std::printf("%-62s %10.1f bytes (%lld records)\n",
@@ -288,8 +289,7 @@ void postgresSize(const ArchiveConfig& config) {
                         size.value(0).toDouble() / size.value(1).toDouble(),
                         size.value(1).toLongLong());
         }
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("size"));
+    });
 }
 
 bool benchPostgres(const QString& connectionFile, bool large) {

@@ -12,7 +12,8 @@
 // (StartAlibiRead, RequestSI, UpdateFirmware) run on a library thread, and all
 // their callbacks arrive on that thread, never on the caller's. Inside a
 // callback the caller may use GetDeviceInfo, GetAlibiRecordCount,
-// GetAlibiRecord and Disconnect; it must not start a new dialogue, call
+// GetAlibiRecord, GetAlibiLineCount, GetAlibiRecordLine, EndAlibiReadAfter
+// and Disconnect; it must not start a new dialogue, call
 // StopListener or Release there. Apart from callbacks, one thread at a time
 // drives an object; two objects are independent of each other.
 //
@@ -21,6 +22,14 @@
 // Every const char* the library returns is owned by the library and stays
 // valid only until the next call of the same kind on the same object (for
 // GetAlibiRecord: the next GetAlibiRecord). Copy what you keep.
+//
+// Later additions
+// ---------------
+// GetAlibiLineCount, GetAlibiRecordLine and EndAlibiReadAfter came after the
+// first release. They are appended after RequestSI, so the slot of every
+// operation before them is unchanged: a caller built against the older
+// header keeps working with this library. A caller that uses them needs a
+// library that has them.
 #ifndef QELSCALE_H
 #define QELSCALE_H
 
@@ -127,6 +136,29 @@ public:
     virtual DeviceInfo ReadSW9(int32_t timeoutMs) = 0;
     virtual WeighingResult ReadSx3(int32_t timeoutMs) = 0;
     virtual bool RequestSI(WeighingCallback onWeight, int32_t timeoutMs) = 0;
+
+    // ---- later additions: keep them after RequestSI, in this order ----
+
+    // The number of record lines the last alibi read stored. It differs from
+    // GetAlibiRecordCount() when the scale sent more or fewer lines than it
+    // announced, or when the read ended early. Like GetAlibiRecord: read it in
+    // a status callback or once the read is over.
+    virtual int64_t GetAlibiLineCount() = 0;
+    // Record line `index` (1-based, arrival order, as GetAlibiRecord counts)
+    // exactly as the scale sent it, CR LF included; null outside
+    // 1..GetAlibiLineCount(). Valid until the next GetAlibiRecordLine. (A NUL
+    // byte inside a line ends the text there.)
+    virtual const char* GetAlibiRecordLine(int64_t index) = 0;
+    // Ends the running alibi read early: once a record line whose record
+    // number (its first field) is at or below `recordId` has been stored, no
+    // further "Salibinext" is sent, the line settings are restored and status
+    // 1 follows, as after the end line. 0, the default that every
+    // StartAlibiRead sets again, reads to the end line. May be called from
+    // inside the status-0 callback or from the caller's thread while the read
+    // runs. The scale is then left in the middle of its transfer; the next
+    // StartAlibiRead still works (two silences, then "Salibiprn"). Returns
+    // false, and changes nothing, for a negative `recordId`.
+    virtual bool EndAlibiReadAfter(int64_t recordId) = 0;
 
 protected:
     ~CVESKScaleInterface() = default;

@@ -23,14 +23,32 @@ public:
         statuses_.clear();
         progress_.clear();
         weights_.clear();
+        endingScale_ = nullptr;
     }
 
     static void OnStatus(int32_t status) { Instance().Add(Instance().statuses_, status); }
+
+    // Makes OnStatusEndingEarly end the read after `recordId` at status 0, as a caller
+    // that already holds the older records does. Clear() forgets it.
+    void EndReadAfterHeader(CVESKScaleInterface* scale, int64_t recordId) {
+        std::lock_guard lock(mutex_);
+        endingScale_ = scale;
+        endAfter_ = recordId;
+    }
+    static void OnStatusEndingEarly(int32_t status) {
+        if (status == 0) {
+            Instance().EndTheRead();
+        }
+        OnStatus(status);
+    }
     static void OnProgress(double fraction) { Instance().Add(Instance().progress_, fraction); }
     static void OnWeight(WeighingResult result) { Instance().Add(Instance().weights_, result); }
 
     std::vector<int32_t> WaitForStatuses(size_t count, std::chrono::milliseconds within) {
         return WaitFor(statuses_, count, within);
+    }
+    std::vector<double> WaitForProgress(size_t count, std::chrono::milliseconds within) {
+        return WaitFor(progress_, count, within);
     }
     std::vector<WeighingResult> WaitForWeights(size_t count, std::chrono::milliseconds within) {
         return WaitFor(weights_, count, within);
@@ -45,6 +63,19 @@ public:
     }
 
 private:
+    void EndTheRead() {
+        CVESKScaleInterface* scale = nullptr;
+        int64_t recordId = 0;
+        {
+            std::lock_guard lock(mutex_);
+            scale = endingScale_;
+            recordId = endAfter_;
+        }
+        if (scale != nullptr) {
+            scale->EndAlibiReadAfter(recordId);
+        }
+    }
+
     template <typename T>
     void Add(std::vector<T>& list, T value) {
         {
@@ -66,6 +97,8 @@ private:
     std::vector<int32_t> statuses_;
     std::vector<double> progress_;
     std::vector<WeighingResult> weights_;
+    CVESKScaleInterface* endingScale_ = nullptr;
+    int64_t endAfter_ = 0;
 };
 
 }  // namespace qeltest

@@ -32,7 +32,9 @@ public:
     explicit ScaleSimProcess(std::vector<std::string> args)
         : ScaleSimProcess(DefaultPath(), std::move(args)) {}
 
-    ScaleSimProcess(std::string path, std::vector<std::string> args) {
+    // `stderrPath`, when not empty, receives what the simulator writes to stderr (its
+    // --trace of every byte, say) instead of the test's own stderr.
+    ScaleSimProcess(std::string path, std::vector<std::string> args, std::string stderrPath = "") {
         int pipeFds[2];
         if (pipe2(pipeFds, O_CLOEXEC) != 0) {
             throw std::runtime_error("scale-sim: cannot create a pipe");
@@ -45,21 +47,32 @@ public:
         }
         argv.push_back(nullptr);
 
+        const int errorFd =
+            stderrPath.empty()
+                ? -1
+                : open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         pid_ = fork();
         if (pid_ == 0) {
             // Only async-signal-safe calls between fork and exec.
             dup2(pipeFds[1], STDOUT_FILENO);
+            if (errorFd >= 0) {
+                dup2(errorFd, STDERR_FILENO);
+            }
             prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlive a crashed test
             execv(argv[0], argv.data());
             _exit(127);
         }
         close(pipeFds[1]);
+        if (errorFd >= 0) {
+            close(errorFd);
+        }
         if (pid_ < 0) {
             close(pipeFds[0]);
             throw std::runtime_error("scale-sim: fork failed");
         }
-        const bool ready = ReadEndpoints(pipeFds[0]);
-        close(pipeFds[0]);
+        // Kept open: the simulator reports later changes on its stdout (WaitForOutput).
+        output_ = pipeFds[0];
+        const bool ready = ReadUntil("ready", std::chrono::seconds(10), &lines_);
         if (!ready) {
             Stop();
             std::string shown;
@@ -73,6 +86,9 @@ public:
 
     ~ScaleSimProcess() {
         Stop();
+        if (output_ >= 0) {
+            close(output_);
+        }
     }
 
     ScaleSimProcess(const ScaleSimProcess&) = delete;
@@ -103,6 +119,20 @@ public:
 
     int Pid() const {
         return pid_;
+    }
+
+    // Sends `signal` to the simulator (SIGUSR1: new records on top; SIGHUP: the records
+    // file again) and waits up to `timeout` for the line it prints when done, such as
+    // "records 12". False when that line does not come.
+    bool SignalAndWait(int signal, const std::string& line,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+        return pid_ > 0 && kill(pid_, signal) == 0 && WaitForOutput(line, timeout);
+    }
+
+    // Waits for the simulator to print `line` on its stdout after "ready".
+    bool WaitForOutput(const std::string& line,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+        return ReadUntil(line, timeout, nullptr);
     }
 
     bool Running() const {
@@ -179,35 +209,39 @@ public:
     }
 
 private:
-    bool ReadEndpoints(int fd) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        std::string pending;
+    // Reads stdout lines until `wanted`; the lines before it go to `skipped` (and are
+    // taken as endpoints) when given.
+    bool ReadUntil(const std::string& wanted, std::chrono::milliseconds timeout,
+                   std::vector<std::string>* skipped) {
+        const auto end = std::chrono::steady_clock::now() + timeout;
         for (;;) {
+            std::size_t newline;
+            while ((newline = pending_.find('\n')) != std::string::npos) {
+                const std::string line = pending_.substr(0, newline);
+                pending_.erase(0, newline + 1);
+                if (line == wanted) {
+                    return true;
+                }
+                if (skipped) {
+                    skipped->push_back(line);
+                    Remember(line);
+                }
+            }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 end - std::chrono::steady_clock::now());
-            if (left.count() <= 0) {
+            if (left.count() <= 0 || output_ < 0) {
                 return false;
             }
-            pollfd waitFor{fd, POLLIN, 0};
+            pollfd waitFor{output_, POLLIN, 0};
             if (poll(&waitFor, 1, static_cast<int>(left.count())) <= 0) {
                 continue;
             }
             char buffer[512];
-            const ssize_t count = read(fd, buffer, sizeof buffer);
+            const ssize_t count = read(output_, buffer, sizeof buffer);
             if (count <= 0) {
-                return false;  // it ended before getting ready
+                return false;  // it ended before printing the line
             }
-            pending.append(buffer, static_cast<std::size_t>(count));
-            std::size_t newline;
-            while ((newline = pending.find('\n')) != std::string::npos) {
-                const std::string line = pending.substr(0, newline);
-                pending.erase(0, newline + 1);
-                if (line == "ready") {
-                    return true;
-                }
-                lines_.push_back(line);
-                Remember(line);
-            }
+            pending_.append(buffer, static_cast<std::size_t>(count));
         }
     }
 
@@ -257,6 +291,8 @@ private:
     }
 
     pid_t pid_ = -1;
+    int output_ = -1;  // the simulator's stdout
+    std::string pending_;
     mutable bool exited_ = false;
     mutable int status_ = 0;
     std::vector<std::string> lines_;

@@ -94,8 +94,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     device->Connect();
     switch (selector % 4) {
         case 0:
-        case 1:
             scale->StartAlibiRead(IgnoreProgress, IgnoreStatus);
+            break;
+        case 1:
+            // A read that ends once it reaches a record number from the selector's high bits.
+            scale->StartAlibiRead(IgnoreProgress, IgnoreStatus);
+            scale->EndAlibiReadAfter(selector >> 2);
             break;
         case 2:
             scale->RequestSI(IgnoreWeight, 300);
@@ -111,6 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     device->StopListener();
     scale->GetDeviceInfo();
+    for (int64_t i = 0; i <= scale->GetAlibiLineCount() + 1; ++i) {
+        scale->GetAlibiRecordLine(i);
+    }
     for (int64_t i = 1; i <= 1000; ++i) {
         try {
             scale->GetAlibiRecord(i);

@@ -4,11 +4,13 @@
 // logs every call, and passes the bytes through to a pseudo-terminal or a
 // loopback TCP peer. README.md describes the configuration and the log.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -61,13 +63,31 @@ public:
         }
     }
 
-    std::optional<FT_STATUS> InjectedFailure(const char* function) {
+    std::optional<FT_STATUS> FailureFor(const char* function) {
         EnsureConfig();
         auto it = config.failures.find(function);
         if (it == config.failures.end()) {
             return std::nullopt;
         }
-        return it->second;
+        const FT_STATUS status = it->second.status;
+        if (it->second.once) {
+            config.failures.erase(it);
+        }
+        return status;
+    }
+
+    // A slow driver call: it takes its time without holding up the others.
+    void Linger(const char* function, std::unique_lock<std::mutex>& lock) {
+        EnsureConfig();
+        auto it = config.delays.find(function);
+        if (it == config.delays.end()) {
+            return;
+        }
+        const uint32_t ms = it->second;
+        LogLine(std::string("slow ") + function + " " + std::to_string(ms));
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        lock.lock();
     }
 
     OpenConverter* Find(FT_HANDLE handle) {
@@ -134,11 +154,12 @@ using namespace ftstandin;
 #define STANDIN_EXPORT extern "C" __attribute__((visibility("default")))
 
 STANDIN_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
     Call call("FT_CreateDeviceInfoList");
     // Each listing looks again, as plugging converters in and out would show.
     standin.ReadConfig();
-    if (auto failure = standin.InjectedFailure("FT_CreateDeviceInfoList")) {
+    standin.Linger("FT_CreateDeviceInfoList", lock);
+    if (auto failure = standin.FailureFor("FT_CreateDeviceInfoList")) {
         return call.Finish(*failure);
     }
     if (numDevs == nullptr) {
@@ -149,9 +170,10 @@ STANDIN_EXPORT FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs) {
 }
 
 STANDIN_EXPORT FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* dest, DWORD* numDevs) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_GetDeviceInfoList", lock);
     Call call("FT_GetDeviceInfoList");
-    if (auto failure = standin.InjectedFailure("FT_GetDeviceInfoList")) {
+    if (auto failure = standin.FailureFor("FT_GetDeviceInfoList")) {
         return call.Finish(*failure);
     }
     if (dest == nullptr || numDevs == nullptr) {
@@ -174,20 +196,22 @@ STANDIN_EXPORT FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* dest, DW
 }
 
 STANDIN_EXPORT FT_STATUS FT_Reload(WORD wVid, WORD wPid) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_Reload", lock);
     Call call("FT_Reload");
     call.Arg(wVid).Arg(wPid);
-    if (auto failure = standin.InjectedFailure("FT_Reload")) {
+    if (auto failure = standin.FailureFor("FT_Reload")) {
         return call.Finish(*failure);
     }
     return call.Finish(FT_OK);
 }
 
 STANDIN_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* handle) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_Open", lock);
     Call call("FT_Open");
     call.Arg(std::to_string(deviceNumber));
-    if (auto failure = standin.InjectedFailure("FT_Open")) {
+    if (auto failure = standin.FailureFor("FT_Open")) {
         return call.Finish(*failure);
     }
     if (handle == nullptr) {
@@ -213,11 +237,12 @@ STANDIN_EXPORT FT_STATUS FT_Open(int deviceNumber, FT_HANDLE* handle) {
 }
 
 STANDIN_EXPORT FT_STATUS FT_Close(FT_HANDLE handle) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_Close", lock);
     OpenConverter* converter = standin.Find(handle);
     Call call("FT_Close");
     call.Handle(converter);
-    if (auto failure = standin.InjectedFailure("FT_Close")) {
+    if (auto failure = standin.FailureFor("FT_Close")) {
         return call.Finish(*failure);
     }
     if (converter == nullptr) {
@@ -228,11 +253,12 @@ STANDIN_EXPORT FT_STATUS FT_Close(FT_HANDLE handle) {
 }
 
 STANDIN_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE handle, ULONG readTimeout, ULONG writeTimeout) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_SetTimeouts", lock);
     OpenConverter* converter = standin.Find(handle);
     Call call("FT_SetTimeouts");
     call.Handle(converter).Arg(readTimeout).Arg(writeTimeout);
-    if (auto failure = standin.InjectedFailure("FT_SetTimeouts")) {
+    if (auto failure = standin.FailureFor("FT_SetTimeouts")) {
         return call.Finish(*failure);
     }
     if (converter == nullptr) {
@@ -245,11 +271,12 @@ STANDIN_EXPORT FT_STATUS FT_SetTimeouts(FT_HANDLE handle, ULONG readTimeout, ULO
 
 STANDIN_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength,
                                                    UCHAR stopBits, UCHAR parity) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_SetDataCharacteristics", lock);
     OpenConverter* converter = standin.Find(handle);
     Call call("FT_SetDataCharacteristics");
     call.Handle(converter).Arg(wordLength).Arg(stopBits).Arg(parity);
-    if (auto failure = standin.InjectedFailure("FT_SetDataCharacteristics")) {
+    if (auto failure = standin.FailureFor("FT_SetDataCharacteristics")) {
         return call.Finish(*failure);
     }
     if (converter == nullptr) {
@@ -270,11 +297,12 @@ STANDIN_EXPORT FT_STATUS FT_SetDataCharacteristics(FT_HANDLE handle, UCHAR wordL
 }
 
 STANDIN_EXPORT FT_STATUS FT_SetBaudRate(FT_HANDLE handle, ULONG baudRate) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_SetBaudRate", lock);
     OpenConverter* converter = standin.Find(handle);
     Call call("FT_SetBaudRate");
     call.Handle(converter).Arg(baudRate);
-    if (auto failure = standin.InjectedFailure("FT_SetBaudRate")) {
+    if (auto failure = standin.FailureFor("FT_SetBaudRate")) {
         return call.Finish(*failure);
     }
     if (converter == nullptr) {
@@ -291,11 +319,12 @@ STANDIN_EXPORT FT_STATUS FT_SetBaudRate(FT_HANDLE handle, ULONG baudRate) {
 
 #ifndef STANDIN_WITHOUT_LATENCY_TIMER
 STANDIN_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR latency) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_SetLatencyTimer", lock);
     OpenConverter* converter = standin.Find(handle);
     Call call("FT_SetLatencyTimer");
     call.Handle(converter).Arg(latency);
-    if (auto failure = standin.InjectedFailure("FT_SetLatencyTimer")) {
+    if (auto failure = standin.FailureFor("FT_SetLatencyTimer")) {
         return call.Finish(*failure);
     }
     if (converter == nullptr) {
@@ -313,11 +342,12 @@ STANDIN_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR latency) {
 // timeout has passed, whichever is first.
 STANDIN_EXPORT FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead,
                                  DWORD* bytesReturned) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_Read", lock);
     OpenConverter* converter = standin.Find(handle);
     Call call("FT_Read");
     call.Handle(converter).Arg(bytesToRead);
-    if (auto failure = standin.InjectedFailure("FT_Read")) {
+    if (auto failure = standin.FailureFor("FT_Read")) {
         return call.Finish(*failure);
     }
     if (converter == nullptr) {
@@ -338,11 +368,12 @@ STANDIN_EXPORT FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRe
 
 STANDIN_EXPORT FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite,
                                   DWORD* bytesWritten) {
-    std::lock_guard lock(standin.mutex);
+    std::unique_lock lock(standin.mutex);
+    standin.Linger("FT_Write", lock);
     OpenConverter* converter = standin.Find(handle);
     Call call("FT_Write");
     call.Handle(converter).Arg(bytesToWrite);
-    if (auto failure = standin.InjectedFailure("FT_Write")) {
+    if (auto failure = standin.FailureFor("FT_Write")) {
         return call.Finish(*failure);
     }
     if (converter == nullptr) {

@@ -109,15 +109,35 @@ bool ParseConverter(const std::vector<std::string_view>& words, StandinConfig& c
     return true;
 }
 
+bool IsFunctionName(std::string_view word) {
+    return word.substr(0, 3) == "FT_";
+}
+
+// "fail FT_Function [STATUS] [once]"
 bool ParseFailure(const std::vector<std::string_view>& words, StandinConfig& config) {
-    if (words.size() < 2 || words.size() > 3 || words[1].substr(0, 3) != "FT_") {
+    if (words.size() < 2 || words.size() > 4 || !IsFunctionName(words[1])) {
         return false;
     }
-    uint32_t status = kDefaultFailureStatus;
-    if (words.size() == 3 && (!ParseNumber(words[2], status) || status == 0)) {
+    InjectedFailure failure;
+    failure.status = kDefaultFailureStatus;
+    for (size_t i = 2; i < words.size(); ++i) {
+        if (words[i] == "once" && i + 1 == words.size()) {
+            failure.once = true;
+        } else if (i != 2 || !ParseNumber(words[i], failure.status) || failure.status == 0) {
+            return false;
+        }
+    }
+    config.failures[std::string(words[1])] = failure;
+    return true;
+}
+
+// "slow FT_Function MS"
+bool ParseDelay(const std::vector<std::string_view>& words, StandinConfig& config) {
+    uint32_t ms = 0;
+    if (words.size() != 3 || !IsFunctionName(words[1]) || !ParseNumber(words[2], ms)) {
         return false;
     }
-    config.failures[std::string(words[1])] = status;
+    config.delays[std::string(words[1])] = ms;
     return true;
 }
 
@@ -128,7 +148,8 @@ void ParseLine(std::string_view line, StandinConfig& config) {
         return;
     }
     bool understood = (words[0] == "device" && ParseConverter(words, config)) ||
-                      (words[0] == "fail" && ParseFailure(words, config));
+                      (words[0] == "fail" && ParseFailure(words, config)) ||
+                      (words[0] == "slow" && ParseDelay(words, config));
     if (!understood) {
         config.errors.emplace_back(content);
     }

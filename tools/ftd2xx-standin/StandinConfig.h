@@ -26,10 +26,17 @@ struct ConverterConfig {
     PeerAddress peer;
 };
 
+struct InjectedFailure {
+    uint32_t status = 0;
+    bool once = false;  // only the next call fails
+};
+
 struct StandinConfig {
     std::vector<ConverterConfig> converters;
     // D2XX function name -> the status it answers instead of doing its work.
-    std::map<std::string, uint32_t> failures;
+    std::map<std::string, InjectedFailure> failures;
+    // D2XX function name -> how long each of its calls takes, in ms.
+    std::map<std::string, uint32_t> delays;
     // Lines that could not be understood, for the call log.
     std::vector<std::string> errors;
 };

@@ -77,6 +77,8 @@ std::string FormatFixed(std::int64_t steps, int decimals) {
     return buffer;
 }
 
+}  // namespace
+
 class RecordGenerator {
 public:
     explicit RecordGenerator(std::uint64_t seed) : random_(seed) {}
@@ -142,17 +144,25 @@ private:
     std::size_t user_ = 1;
 };
 
-}  // namespace
+AlibiMemory::AlibiMemory() = default;
+AlibiMemory::~AlibiMemory() = default;
+AlibiMemory::AlibiMemory(AlibiMemory&&) noexcept = default;
+AlibiMemory& AlibiMemory::operator=(AlibiMemory&&) noexcept = default;
 
 AlibiMemory AlibiMemory::Generate(std::int64_t count, std::uint64_t seed) {
     AlibiMemory memory;
-    RecordGenerator generator(seed);
-    memory.lines_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
-    for (std::int64_t id = 1; id <= count; ++id) {
-        memory.lines_.push_back(generator.Next(id));
-    }
-    std::reverse(memory.lines_.begin(), memory.lines_.end());
+    memory.oldestFirst_.reserve(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
+    memory.AddOnTop(count, seed);
     return memory;
+}
+
+void AlibiMemory::AddOnTop(std::int64_t count, std::uint64_t seed) {
+    if (!generator_) {
+        generator_ = std::make_unique<RecordGenerator>(seed);
+    }
+    for (std::int64_t i = 0; i < count; ++i) {
+        oldestFirst_.push_back(generator_->Next(Count() + 1));
+    }
 }
 
 bool AlibiMemory::Load(const std::string& path, AlibiMemory& memory, std::string& error) {
@@ -161,7 +171,7 @@ bool AlibiMemory::Load(const std::string& path, AlibiMemory& memory, std::string
         error = "cannot open records file " + path;
         return false;
     }
-    memory.lines_.clear();
+    std::vector<std::string> newestFirst;
     std::string line;
     while (std::getline(file, line)) {
         while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) {
@@ -170,12 +180,14 @@ bool AlibiMemory::Load(const std::string& path, AlibiMemory& memory, std::string
         if (line.empty() || line.front() == '#') {
             continue;
         }
-        memory.lines_.push_back(line);
+        newestFirst.push_back(line);
     }
     if (file.bad()) {
         error = "cannot read records file " + path;
         return false;
     }
+    memory.oldestFirst_.assign(newestFirst.rbegin(), newestFirst.rend());
+    memory.generator_.reset();
     return true;
 }
 

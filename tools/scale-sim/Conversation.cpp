@@ -13,7 +13,9 @@ std::chrono::nanoseconds ByteTime(int baud, int bitsPerByte) {
 }
 
 Conversation::Conversation(const DeviceSetup& setup, std::string name)
-    : model_(*setup.scale, *setup.memory, *setup.wifi),
+    : model_(setup.sharedScale
+                 ? setup.sharedScale
+                 : std::make_shared<ScaleModel>(*setup.scale, *setup.memory, *setup.wifi)),
       output_(setup.delivery),
       name_(std::move(name)),
       trace_(setup.trace),
@@ -30,7 +32,7 @@ void Conversation::Receive(std::string_view bytes, const LineState& line,
     receivedUntil_ =
         std::max(receivedUntil_, now) + byteTime * static_cast<Clock::rep>(bytes.size());
     Replies replies;
-    model_.Receive(bytes, line, now, replies);
+    model_->Receive(bytes, line, now, replies);
     output_.Push(replies, receivedUntil_, byteTime);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ struct DeviceSetup {
     const WifiSettings* wifi = nullptr;
     DeliverySettings delivery;
     bool trace = false;
+    // Set: every conversation talks to this one scale (--one-scale); otherwise each gets
+    // a scale of its own.
+    std::shared_ptr<ScaleModel> sharedScale;
 };
 
 // Frame timing of the line: start bit, data bits, parity bit, stop bits.
@@ -33,13 +37,13 @@ public:
 
     OutputQueue::State Flush(Clock::time_point now, const OutputQueue::Writer& write);
     std::optional<Clock::time_point> NextDue() const { return output_.NextDue(); }
-    const ScaleModel& Model() const { return model_; }
+    const ScaleModel& Model() const { return *model_; }
     const std::string& Name() const { return name_; }
 
 private:
     void Trace(const char* direction, std::string_view bytes) const;
 
-    ScaleModel model_;
+    std::shared_ptr<ScaleModel> model_;
     OutputQueue output_;
     std::string name_;
     bool trace_;

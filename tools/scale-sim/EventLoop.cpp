@@ -1,6 +1,8 @@
 #include "EventLoop.h"
 
 #include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -12,6 +14,14 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 sigset_t waitMask;
+
+sigset_t ControlSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGUSR1);
+    sigaddset(&signals, SIGHUP);
+    return signals;
+}
 
 void RequestStop(int) {
     stopRequested = true;
@@ -39,13 +49,38 @@ void EventLoop::PrepareSignals() {
     sigaction(SIGINT, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    sigset_t blocked;
-    sigemptyset(&blocked);
+    sigset_t blocked = ControlSignals();
     sigaddset(&blocked, SIGTERM);
     sigaddset(&blocked, SIGINT);
     sigprocmask(SIG_BLOCK, &blocked, &waitMask);
     sigdelset(&waitMask, SIGTERM);
     sigdelset(&waitMask, SIGINT);
+    // The control signals stay pending until the loop reads them from its descriptor.
+    sigaddset(&waitMask, SIGUSR1);
+    sigaddset(&waitMask, SIGHUP);
+}
+
+EventLoop::EventLoop() {
+    const sigset_t signals = ControlSignals();
+    signalFd_ = signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+}
+
+EventLoop::~EventLoop() {
+    if (signalFd_ >= 0) {
+        close(signalFd_);
+    }
+}
+
+// A signal sent before a command is pending before that command's bytes arrive, so
+// reading the signals first in every pass applies the change before the command.
+void EventLoop::RunSignalActions() {
+    signalfd_siginfo info{};
+    while (signalFd_ >= 0 && read(signalFd_, &info, sizeof info) == sizeof info) {
+        const auto action = actions_.find(static_cast<int>(info.ssi_signo));
+        if (action != actions_.end()) {
+            action->second();
+        }
+    }
 }
 
 void EventLoop::Run() {
@@ -53,6 +88,7 @@ void EventLoop::Run() {
     std::vector<std::size_t> firstFd(endpoints_.size());
     while (!stopRequested && !endpoints_.empty()) {
         fds.clear();
+        fds.push_back({signalFd_, POLLIN, 0});
         firstFd.resize(endpoints_.size());
         std::optional<Clock::time_point> deadline;
         for (std::size_t i = 0; i < endpoints_.size(); ++i) {
@@ -73,6 +109,7 @@ void EventLoop::Run() {
                 fd.revents = 0;
             }
         }
+        RunSignalActions();
         const auto now = Clock::now();
         for (std::size_t i = 0; i < endpoints_.size(); ++i) {
             endpoints_[i]->Process(fds.data() + firstFd[i], now);

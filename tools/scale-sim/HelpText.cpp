@@ -43,7 +43,8 @@ record browser and the QELScale library can be used without a scale at hand.
 
 When everything listens, one line per endpoint is printed to standard output:
   pty <slave device>      tcp <addr>:<port>      udp <addr>:<port>      tibbo <addr>:65535
-followed by the line "ready". SIGTERM or SIGINT stop the simulator (the --link is removed).
+followed by the line "ready". SIGTERM or SIGINT stop the simulator (the --link is
+removed); SIGUSR1 and SIGHUP change its alibi memory (see below).
 
 Carriers (the default is --pty when no carrier is given):
   --pty                  serve on a new pseudo-terminal
@@ -54,6 +55,13 @@ Carriers (the default is --pty when no carrier is given):
   --tibbo                simulate the Ethernet module's management protocol on UDP port
                          65535 of the --udp (or --tcp) address; its serial settings (PBR,
                          PPR) then act as the line speed of the network carriers
+  --one-scale            every carrier, TCP connection and UDP peer talks to one and
+                         the same scale, which keeps its state (an open transfer, tare,
+                         limits, faults already shown) from one connection to the next,
+                         as a scale behind its Ethernet module does; without it each TCP
+                         connection and UDP peer gets a fresh scale. The pseudo-terminal
+                         is one scale for its whole run, however often the program
+                         closes and reopens it.
 
 Line settings:
   --baud B               the scale's configured line speed (default 9600): 1200, 2400,
@@ -62,7 +70,9 @@ Line settings:
   --any-baud             understand everything at any line speed
   Like a real scale, ordinary commands are understood only at the configured speed and
   Salibiprn / Salibinext only at 115200 baud; firmware lines and the WiFi module also run
-  at 115200. Bytes received at another speed are ignored as noise. On a pseudo-terminal
+  at 115200. After Salibitrn the whole line runs at 115200 baud, even parity, until the
+  scale has sent the end line of a listing: then it is back at its configured settings.
+  Bytes received at another speed are ignored as noise. On a pseudo-terminal
   the speed is the one the program set on its end (a pseudo-terminal keeps no parity);
   behind --tibbo it is the module's serial setting (with parity: E for the alibi
   transfer). Plain TCP and UDP have no line speed: everything is understood.
@@ -92,7 +102,31 @@ Alibi memory:
                          ";"-separated fields, sent in file order; "#" starts a comment line
   The dialogue: Salibitrn -> "Malibitrn"; Salibiprn -> "Type:...", "Serial number:...",
   "Production date:...", "Records:<count>", the column line; then one record per
-  Salibinext, numbered from the count down to 1; then "Malibiprn".
+  Salibinext, numbered from the count down to 1; then "Malibiprn" (also the answer to
+  Salibinext when no listing is under way).
+  A transfer left before its end line (a program that stops a read, or ends it once it
+  has the records it needs) stays open: the line stays at 115200 baud, even parity, so
+  Salibitrn and every other command at the configured settings is noise; Salibinext
+  goes on with the next older record; Salibiprn starts the listing again from the top
+  (identity lines, count, column line, newest record first); Salibitrn at 115200 is
+  answered "Malibitrn" and changes nothing else. A program that reads again at other
+  settings therefore meets two silences before it switches the line and sends Salibiprn.
+
+Changing the memory while the simulator runs (the same scale, read again):
+  --grow K               how many records each SIGUSR1 adds (default 1)
+  SIGUSR1                K new weighings on top of the memory, numbered on from the
+                         count. A generated memory goes on with its own sequence: with
+                         --records N --seed S it then holds byte for byte what --records
+                         N+K --seed S would; the older records never change. A memory of
+                         a --records-file gets records generated with --seed.
+  SIGHUP                 read the --records-file again, whatever it holds now: fewer lines
+                         (the memory was cleared), other texts (another scale under the
+                         same serial number), other numbers (renumbered). A file that
+                         cannot be read leaves the memory as it was.
+  After each change the simulator prints "records <count>" on standard output. The change
+  is made before any command that arrives after the signal; a listing under way goes on
+  with the record it was at (records added on top do not move it; a shorter memory ends
+  it sooner).
 
 Faults:
   --silent-at STEP       never answer at STEP (may be repeated)
@@ -175,6 +209,9 @@ Examples:
   scale-sim --link /tmp/ttyScale              a scale at 9600 baud on /tmp/ttyScale
   scale-sim --tcp 127.0.0.2:1001 --tibbo      a scale behind its Ethernet module
   scale-sim --records 20000 --pace            a big memory at the real line rate
+  scale-sim --records 500 --grow 20 & ... kill -USR1 $!
+                                              read 500 records, then 520, the same 500
+                                              below 20 new ones
 )";
 }
 

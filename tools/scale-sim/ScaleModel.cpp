@@ -1,5 +1,6 @@
 #include "ScaleModel.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -109,10 +110,12 @@ void ScaleModel::HandleLine(const LineFramer::Line& line, Clock::time_point now,
         return;
     }
     // The alibi transfer runs at 115200 baud, even parity; everything else at the
-    // configured settings. Bytes at other settings are noise to the scale's receiver.
+    // configured settings, unless "Salibitrn" has switched the whole line. Bytes at other
+    // settings are noise to the scale's receiver.
     const bool transferCommand = line.text == "Salibiprn" || line.text == "Salibinext";
-    const bool understood = transferCommand ? Understood(line, kAlibiBaud, 'E')
-                                            : Understood(line, settings_.baud, settings_.parity);
+    const bool understood = transferCommand || atTransferSettings_
+                                ? Understood(line, kAlibiBaud, 'E')
+                                : Understood(line, settings_.baud, settings_.parity);
     if (understood) {
         HandleCommand(line.text, now, replies);
     }
@@ -247,8 +250,10 @@ void ScaleModel::AnswerSw9(Replies& replies) {
 }
 
 void ScaleModel::AnswerSalibitrn(Replies& replies) {
-    // The scale switches to the transfer settings whether or not its answer gets through.
+    // The scale switches to the transfer settings whether or not its answer gets through,
+    // and stays there until a listing has ended.
     transferActive_ = true;
+    atTransferSettings_ = true;
     Send(Step::Salibitrn, 0, "Malibitrn", replies);
 }
 
@@ -263,7 +268,8 @@ void ScaleModel::AnswerSalibiprn(Replies& replies) {
             break;
     }
     transferActive_ = true;
-    cursor_ = 0;
+    unsent_ = memory_.Count();
+    sentInListing_ = 0;
     const std::string count =
         std::to_string(memory_.Count()) + (settings_.malformedCount ? "a" : "");
     Send(Step::TypeLine, 0, "Type:" + settings_.type, replies) &&
@@ -278,14 +284,16 @@ void ScaleModel::AnswerSalibinext(Replies& replies) {
         replies.push_back({"", {}, true});
         return;
     }
-    if (cursor_ >= memory_.Count()) {
+    unsent_ = std::min(unsent_, memory_.Count());  // the memory may have been replaced
+    if (unsent_ <= 0) {
         if (Send(Step::End, 0, settings_.endLowercase ? "malibiprn" : "Malibiprn", replies)) {
             transferActive_ = false;
+            atTransferSettings_ = false;
         }
         return;
     }
-    const int position = static_cast<int>(cursor_ + 1);
-    std::string record = memory_.Line(cursor_);
+    const int position = sentInListing_ + 1;
+    std::string record = memory_.Line(memory_.Count() - unsent_);
     if (settings_.shortRecords) {
         // Record number, date and the stability flag: the fields a damaged line keeps.
         const std::size_t first = record.find(';');
@@ -297,7 +305,8 @@ void ScaleModel::AnswerSalibinext(Replies& replies) {
     if (!Send(Step::Record, position, record, replies)) {
         return;
     }
-    ++cursor_;
+    --unsent_;
+    ++sentInListing_;
     ++recordsSent_;
     if (settings_.dropAfter >= 0 && recordsSent_ >= settings_.dropAfter) {
         replies.back().hangUp = true;

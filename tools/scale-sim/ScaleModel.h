@@ -62,7 +62,13 @@ private:
     std::unique_ptr<WifiModule> wifi_;
 
     bool transferActive_ = false;
-    std::int64_t cursor_ = 0;  // records sent in the current transfer
+    // After "Salibitrn" the scale's whole line runs at 115200 baud, even parity, until the
+    // end line of a listing has been sent: a program that leaves earlier leaves it there.
+    bool atTransferSettings_ = false;
+    // The listing's place counted from the oldest record, so that records weighed during
+    // a transfer (on top) do not move it; 0: nothing left to list.
+    std::int64_t unsent_ = 0;
+    int sentInListing_ = 0;
     long long recordsSent_ = 0;
 
     double zero_ = 0.0;

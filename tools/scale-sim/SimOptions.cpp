@@ -198,6 +198,10 @@ const std::vector<OptionSpec>& Options() {
                                       [](SimOptions& o, std::uint64_t v) { o.seed = v; })},
         {"--records-file", true,
          TextOption([](SimOptions& o, const std::string& v) { o.recordsFile = v; })},
+        {"--grow", true,
+         IntegerOption<std::int64_t>(1, 1'000'000,
+                                     [](SimOptions& o, std::int64_t v) { o.growBy = v; })},
+        {"--one-scale", false, FlagOption([](SimOptions& o) { o.oneScale = true; })},
 
         {"--silent-at", true, StepOption(false)},
         {"--garbage-at", true, StepOption(true)},

@@ -22,6 +22,9 @@ struct SimOptions {
     std::int64_t records = 1000;
     std::uint64_t seed = 1;
     std::string recordsFile;
+    std::int64_t growBy = 1;  // records each SIGUSR1 adds on top
+
+    bool oneScale = false;  // all connections share one scale
 
     ScaleSettings scale;
     WifiSettings wifi;

@@ -12,7 +12,7 @@
 namespace scalesim {
 
 // The scale's line over TCP, as the Ethernet module carries it: each accepted connection
-// talks to a scale of its own.
+// talks to a scale of its own, or all to the one scale of --one-scale.
 class TcpServer : public Endpoint {
 public:
     // `module` is the Ethernet module's serial side, or null when no module is simulated.

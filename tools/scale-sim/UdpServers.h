@@ -14,8 +14,8 @@
 
 namespace scalesim {
 
-// The scale's line as UDP datagrams: each sender address gets a conversation of its own,
-// and the replies go back to it.
+// The scale's line as UDP datagrams: each sender address gets a conversation of its own
+// (with a scale of its own unless --one-scale), and the replies go back to it.
 class UdpServer : public Endpoint {
 public:
     static std::unique_ptr<UdpServer> Open(const DeviceSetup& setup, const LoopbackAddress& where,

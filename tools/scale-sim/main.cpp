@@ -1,7 +1,11 @@
+#include <signal.h>
+
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "EventLoop.h"
+#include "MemoryUpdates.h"
 #include "PtyServer.h"
 #include "SimOptions.h"
 #include "TcpServer.h"
@@ -37,9 +41,15 @@ int main(int argc, char** argv) {
     }
 
     EventLoop::PrepareSignals();
-    const DeviceSetup setup{&options.scale, &memory, &options.wifi, options.delivery,
-                            options.trace};
+    DeviceSetup setup{&options.scale,   &memory,       &options.wifi,
+                      options.delivery, options.trace, nullptr};
+    if (options.oneScale) {
+        setup.sharedScale = std::make_shared<ScaleModel>(options.scale, memory, options.wifi);
+    }
     EventLoop loop;
+    MemoryUpdates updates(memory, options.growBy, options.seed, options.recordsFile);
+    loop.OnSignal(SIGUSR1, [&updates] { updates.AddOnTop(); });
+    loop.OnSignal(SIGHUP, [&updates] { updates.ReloadFile(); });
     std::string endpoints;
     if (options.pty) {
         auto pty = PtyServer::Open(setup, options.linkPath, error);

@@ -48,6 +48,9 @@ CVESKDevice::~CVESKDevice() {
 }
 
 void CVESKDevice::Release() {
+    // A module firmware load calls back until it ends, and its callback may
+    // use this object: it ends while the whole object still stands.
+    AbandonModuleFirmwareUpdate(transport_.get());
     delete this;
 }
 

@@ -1,5 +1,6 @@
 #include "core/CVESKScale.h"
 
+#include <cmath>
 #include <stdexcept>
 #include <string_view>
 
@@ -101,6 +102,7 @@ bool CVESKScale::StartAlibiRead(ProgressCallback onProgress, StatusCallback onSt
     onProgress_ = onProgress;
     onStatus_ = onStatus;
     retried_ = false;
+    endAfterRecord_ = 0;
     recordLines_.clear();
     recordLines_.shrink_to_fit();
     return SendAndListen(kPhaseTransferAnnounced, "Salibitrn\r\n", kAlibiBudgetMs);
@@ -117,6 +119,26 @@ AlibiRecord CVESKScale::GetAlibiRecord(int64_t index) {
     const std::string& line = recordLines_[static_cast<size_t>(index - 1)];
     return ParseAlibiRecord(line, fieldSlots_,
                             [this](const std::string& unit) { return UnitCode(unit.c_str()); });
+}
+
+int64_t CVESKScale::GetAlibiLineCount() {
+    return static_cast<int64_t>(recordLines_.size());
+}
+
+const char* CVESKScale::GetAlibiRecordLine(int64_t index) {
+    if (index < 1 || index > GetAlibiLineCount()) {
+        return nullptr;
+    }
+    recordLineSlot_ = recordLines_[static_cast<size_t>(index - 1)];
+    return recordLineSlot_.c_str();
+}
+
+bool CVESKScale::EndAlibiReadAfter(int64_t recordId) {
+    if (recordId < 0) {
+        return false;
+    }
+    endAfterRecord_ = recordId;
+    return true;
 }
 
 bool CVESKScale::HandleAlibiLine(const std::string& line, int32_t& remainingMs) {
@@ -160,8 +182,7 @@ bool CVESKScale::HandleAlibiLine(const std::string& line, int32_t& remainingMs) 
                 FinishAlibiRead();
                 return true;
             }
-            HandleRecordLine(line);
-            return false;
+            return HandleRecordLine(line);
     }
 }
 
@@ -179,7 +200,7 @@ void CVESKScale::SwitchToTransferSpeed() {
     SetPhase(kPhaseType);
 }
 
-void CVESKScale::HandleRecordLine(const std::string& line) {
+bool CVESKScale::HandleRecordLine(const std::string& line) {
     const double recordNumber = RecordNumberForProgress(line);
     if (ProgressCallback onProgress = onProgress_) {
         const double fraction =
@@ -188,7 +209,20 @@ void CVESKScale::HandleRecordLine(const std::string& line) {
         onProgress(fraction);
     }
     recordLines_.push_back(line);
+    if (IsEndRecord(recordNumber)) {
+        // The caller holds every older record: leave the rest of the transfer unread.
+        FinishAlibiRead();
+        return true;
+    }
     Send("Salibinext\r\n");
+    return false;
+}
+
+// A record number that is no finite number never ends the read early.
+bool CVESKScale::IsEndRecord(double recordNumber) const {
+    const int64_t endAfter = endAfterRecord_;
+    return endAfter > 0 && std::isfinite(recordNumber) &&
+           recordNumber <= static_cast<double>(endAfter);
 }
 
 void CVESKScale::FinishAlibiRead() {

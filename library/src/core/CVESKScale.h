@@ -32,6 +32,9 @@ public:
     DeviceInfo ReadSW9(int32_t timeoutMs) override;
     WeighingResult ReadSx3(int32_t timeoutMs) override;
     bool RequestSI(WeighingCallback onWeight, int32_t timeoutMs) override;
+    int64_t GetAlibiLineCount() override;
+    const char* GetAlibiRecordLine(int64_t index) override;
+    bool EndAlibiReadAfter(int64_t recordId) override;
 
     // The unit code of the first unit symbol the text contains; 0 for none.
     virtual int32_t UnitCode(const char* text);
@@ -46,7 +49,8 @@ private:
     bool HandleAlibiLine(const std::string& line, int32_t& remainingMs);
     void HandleAlibiTimeout(int32_t& remainingMs);
     void SwitchToTransferSpeed();
-    void HandleRecordLine(const std::string& line);
+    bool HandleRecordLine(const std::string& line);
+    bool IsEndRecord(double recordNumber) const;
     void FinishAlibiRead();
     void StopAlibiListener();
 
@@ -56,6 +60,9 @@ private:
     bool retried_ = false;
     std::vector<std::string> recordLines_;
     int64_t recordCount_ = 0;
+    // Set from the caller's thread or a callback, read by the listener.
+    std::atomic<int64_t> endAfterRecord_{0};
+    std::string recordLineSlot_;  // backs the text of the last GetAlibiRecordLine
     std::array<std::string, 10> fieldSlots_;
     std::array<std::string, 7> identity_;
     std::string savedBaud_;

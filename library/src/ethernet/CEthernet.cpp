@@ -85,33 +85,25 @@ CEthernet::CEthernet() {
 }
 
 CEthernet::~CEthernet() {
-    std::unique_ptr<WatekFirmTibbo> update;
-    {
-        std::lock_guard lock(updateMutex_);
-        update = std::move(moduleUpdate_);
-    }
-    if (update) {
-        update->Abort();
-        update.reset();  // waits for the update thread
-    }
+    AbandonModuleUpdate();
     Close();
 }
 
-bool CEthernet::ApplyBaud(bool /*accepted*/) {
-    // SetBaud stores only rates of the table: a refused rate sends the index
-    // of the rate stored before.
+bool CEthernet::ApplyBaud(bool accepted) {
+    // A refused rate is not sent again as the stored one: the caller asked
+    // for something the module does not run, and must hear so.
     const auto* rate = std::find(std::begin(kBaudRates), std::end(kBaudRates), baud_);
     std::shared_ptr<Link> link = CurrentLink();
-    if (rate == std::end(kBaudRates) || !link || !link->service) {
+    if (!accepted || rate == std::end(kBaudRates) || !link || !link->service) {
         return false;
     }
     return link->service->SetModuleBaud(static_cast<uint32_t>(rate - std::begin(kBaudRates)));
 }
 
-bool CEthernet::ApplyParity(bool /*accepted*/) {
+bool CEthernet::ApplyParity(bool accepted) {
     const uint32_t index = parity_ == 'E' ? 1 : parity_ == 'O' ? 2 : 0;
     std::shared_ptr<Link> link = CurrentLink();
-    if (!link || !link->service) {
+    if (!accepted || !link || !link->service) {
         return false;
     }
     return link->service->SetModuleParity(index);
@@ -234,44 +226,57 @@ std::string CEthernet::FirmwareVersion() {
     return reply.size() > 1 ? reply.substr(1) : std::string();
 }
 
+// The connect takes up to 10 s. The state lock is not held through it, so
+// that Read, Write, GetParam and Close on other threads go on meanwhile; a
+// Close ends the connect, and the Open fails.
 bool CEthernet::Open() {
-    std::lock_guard lock(mutex_);
-    if (link_) {
-        return true;
+    std::lock_guard opening(openMutex_);
+    LinkSettings settings;
+    {
+        std::lock_guard lock(mutex_);
+        if (link_) {
+            return true;
+        }
+        settings = LinkSettings{ip_, protocol_, port_, routing_ == kBroadcast};
     }
+    std::string failure;
     try {
-        link_ = MakeLink();
-        connected_ = true;
-        return true;
-    } catch (const EthernetFailure& failure) {
-        lastError_ = failure.what();
-    } catch (const std::system_error& failure) {
-        lastError_ = std::string("couldnt start (") + failure.what() + ")";
+        std::shared_ptr<Link> link = MakeLink(settings);
+        if (Publish(link)) {
+            return true;
+        }
+        link->Stop();
+        failure = "couldnt connect (closed while opening)";
+    } catch (const EthernetFailure& error) {
+        failure = error.what();
+    } catch (const std::system_error& error) {
+        failure = std::string("couldnt start (") + error.what() + ")";
     }
+    std::lock_guard lock(mutex_);
+    opening_.reset();
+    lastError_ = failure;
     return false;
 }
 
-// Called with mutex_ held. A link that fails half-made stops what it started
-// as it goes.
-std::shared_ptr<CEthernet::Link> CEthernet::MakeLink() {
-    const int32_t protocol = protocol_;
-    const int32_t port = port_;
-    std::optional<uint32_t> address = ParseIpv4(ip_);
+// A link that fails half-made stops what it started as it goes.
+std::shared_ptr<CEthernet::Link> CEthernet::MakeLink(const LinkSettings& settings) {
+    std::optional<uint32_t> address = ParseIpv4(settings.ip);
     if (!address || *address == 0) {
         // inet_addr would make a text that is no address 255.255.255.255, a
         // broadcast; and 0.0.0.0 (the "0" of a new transport) would reach
         // this machine itself. Neither is the module.
-        throw EthernetFailure("wrong address", ip_);
+        throw EthernetFailure("wrong address", settings.ip);
     }
     std::string reason;
     auto link = std::make_shared<Link>();
-    const auto kind = protocol == kTcp ? Socket::Kind::kStream : Socket::Kind::kDatagram;
+    const auto kind = settings.protocol == kTcp ? Socket::Kind::kStream : Socket::Kind::kDatagram;
     link->socket = Socket::Create(kind, &reason);
     if (!link->socket) {
         throw EthernetFailure("wrong socket", reason);
     }
-    link->destination = Ipv4Endpoint{*address, static_cast<uint16_t>(port)};
-    if (routing_ == kBroadcast) {
+    ExposeOpening(link);
+    link->destination = Ipv4Endpoint{*address, static_cast<uint16_t>(settings.port)};
+    if (settings.broadcast) {
         ClearResponders();
     }
     if (kind == Socket::Kind::kStream) {
@@ -281,14 +286,30 @@ std::shared_ptr<CEthernet::Link> CEthernet::MakeLink() {
     } else if (!link->socket->BindAnyPort(&reason)) {
         throw EthernetFailure("wrong socket", reason);
     }
-    link->receiver = std::make_unique<ReceiverThread>(*this, *link->socket);
-    if (port != kModulePort) {
-        link->service = TibboService::Start(*address, &reason);
+    link->receiver = std::make_unique<ReceiverThread>(*this, *link->socket, *address);
+    if (settings.port != kModulePort) {
+        link->service = TibboService::Start(*address, settings.broadcast, &reason);
         if (!link->service) {
             throw EthernetFailure("couldnt start", reason);
         }
     }
     return link;
+}
+
+void CEthernet::ExposeOpening(const std::shared_ptr<Link>& link) {
+    std::lock_guard lock(mutex_);
+    opening_ = link;
+}
+
+bool CEthernet::Publish(const std::shared_ptr<Link>& link) {
+    std::lock_guard lock(mutex_);
+    if (opening_ != link) {
+        return false;
+    }
+    opening_.reset();
+    link_ = link;
+    connected_ = true;
+    return true;
 }
 
 bool CEthernet::Close() {
@@ -297,6 +318,10 @@ bool CEthernet::Close() {
         std::lock_guard lock(mutex_);
         link = std::move(link_);
         connected_ = false;
+        if (opening_) {
+            opening_->socket->Interrupt();  // ends a connect in progress
+            opening_.reset();
+        }
     }
     if (!link) {
         return true;
@@ -386,6 +411,15 @@ bool CEthernet::StartModuleUpdate(std::string path, ProgressCallback onProgress,
         return false;
     }
     return true;
+}
+
+void CEthernet::AbandonModuleUpdate() {
+    std::unique_ptr<WatekFirmTibbo> update;
+    {
+        std::lock_guard lock(updateMutex_);
+        update = std::move(moduleUpdate_);
+    }
+    update.reset();  // abandons the run and waits for it
 }
 
 std::string CEthernet::LastError() const {

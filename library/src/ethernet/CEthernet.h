@@ -14,7 +14,8 @@
 // One thread drives the transport at a time, but a module firmware update
 // runs on its own thread over it; the open connection's parts are therefore
 // shared safely, and closing from one thread while another exchanges only
-// makes that exchange fail.
+// makes that exchange fail. An Open that is still connecting holds up no
+// other call, and a Close ends it.
 #pragma once
 
 #include <atomic>
@@ -67,6 +68,8 @@ public:
     // thread of its own (WatekFirmTibbo). False while an earlier load still
     // runs. Destroying the transport abandons a running load.
     bool StartModuleUpdate(std::string path, ProgressCallback onProgress, StatusCallback onStatus);
+    // Ends a running load and waits for its status (WatekFirmTibbo::Abandon).
+    void AbandonModuleUpdate();
 
     // Why the last Open, Close or Write failed, for a developer to see.
     std::string LastError() const;
@@ -79,7 +82,19 @@ private:
     static constexpr int32_t kUdp = 0;
     static constexpr int32_t kTcp = 1;
 
-    std::shared_ptr<Link> MakeLink();
+    // What Open reads, taken under the lock at its start.
+    struct LinkSettings {
+        std::string ip;
+        int32_t protocol = kTcp;
+        int32_t port = 0;
+        bool broadcast = false;
+    };
+
+    std::shared_ptr<Link> MakeLink(const LinkSettings& settings);
+    // Lets Close end the connect of `link`, which Open is making.
+    void ExposeOpening(const std::shared_ptr<Link>& link);
+    // Makes `link` the open connection; false when Close came first.
+    bool Publish(const std::shared_ptr<Link>& link);
     std::shared_ptr<Link> CurrentLink() const;
     // Stops the threads of `link` and forgets it if it is still the current.
     void DropLink(const std::shared_ptr<Link>& link);
@@ -103,9 +118,13 @@ private:
     mutable std::mutex respondersMutex_;
     std::vector<std::string> responders_;
 
-    mutable std::mutex mutex_;  // ip_, link_, lastError_
+    // One Open at a time. It is held through a connect of up to 10 s, so
+    // nothing but Open takes it.
+    std::mutex openMutex_;
+    mutable std::mutex mutex_;  // ip_, link_, opening_, lastError_
     std::string ip_ = "0";
     std::shared_ptr<Link> link_;
+    std::shared_ptr<Link> opening_;  // the connection Open is making
     std::atomic<bool> connected_{false};
     std::string lastError_;
 

@@ -16,8 +16,8 @@ constexpr int kPassMs = 100;
 
 }  // namespace
 
-CEthernet::ReceiverThread::ReceiverThread(CEthernet& owner, Socket& socket)
-    : owner_(owner), socket_(socket), thread_([this] { Run(); }) {}
+CEthernet::ReceiverThread::ReceiverThread(CEthernet& owner, Socket& socket, uint32_t moduleAddress)
+    : owner_(owner), socket_(socket), moduleAddress_(moduleAddress), thread_([this] { Run(); }) {}
 
 CEthernet::ReceiverThread::~ReceiverThread() {
     Stop();
@@ -26,7 +26,7 @@ CEthernet::ReceiverThread::~ReceiverThread() {
 void CEthernet::ReceiverThread::Stop() {
     std::lock_guard lock(stopMutex_);
     stopRequested_ = true;
-    socket_.StopReceiving();
+    socket_.Interrupt();
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -69,8 +69,24 @@ void CEthernet::ReceiverThread::Run() {
         if (owner_.routing_ == kBroadcast) {
             owner_.AddResponder(FormatIpv4(source.address));
         }
-        Append(buffer, static_cast<size_t>(got));
+        if (IsFromModule(source)) {
+            Append(buffer, static_cast<size_t>(got));
+        }
     }
+}
+
+// A stream has the one peer it connected to.
+bool CEthernet::ReceiverThread::IsFromModule(const Ipv4Endpoint& source) {
+    if (socket_.GetKind() == Socket::Kind::kStream) {
+        return true;
+    }
+    if (owner_.routing_ != kBroadcast) {
+        return source.address == moduleAddress_;
+    }
+    if (!firstResponder_) {
+        firstResponder_ = source.address;
+    }
+    return source.address == *firstResponder_;
 }
 
 void CEthernet::ReceiverThread::Append(const char* bytes, size_t size) {

@@ -1,25 +1,31 @@
 // The receiving thread of the Ethernet transport ("EthernetReceiver"):
 // gathers whatever arrives on the data socket into a pending text and
 // signals each arrival, until it is stopped.
+//
+// Datagrams can come from anyone. Only the module's are taken: in unicast
+// routing those from the module's address, in broadcast routing those from
+// the first sender that answers after Open. With broadcast routing every
+// sender is still listed among the responders.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "ethernet/CEthernet.h"
 #include "platform/Event.h"
+#include "platform/Socket.h"
 
 namespace qel {
 
-class Socket;
-
 class CEthernet::ReceiverThread {
 public:
-    // Starts at once.
-    ReceiverThread(CEthernet& owner, Socket& socket);
+    // Starts at once. `moduleAddress`: where the transport sends to.
+    ReceiverThread(CEthernet& owner, Socket& socket, uint32_t moduleAddress);
     ~ReceiverThread();  // stops and joins
 
     // Takes everything pending. When nothing is, waits up to `wait` for an
@@ -30,6 +36,7 @@ public:
 
 private:
     void Run();
+    bool IsFromModule(const Ipv4Endpoint& source);
     void Append(const char* bytes, size_t size);
 
     static constexpr int kBufferSize = 512;
@@ -39,6 +46,8 @@ private:
 
     CEthernet& owner_;
     Socket& socket_;
+    const uint32_t moduleAddress_;
+    std::optional<uint32_t> firstResponder_;  // only the thread uses it
     std::mutex mutex_;
     std::string pending_;
     Event arrived_;

@@ -17,17 +17,19 @@ constexpr int kSendStallMs = 1000;
 }  // namespace
 
 std::unique_ptr<CEthernet::TibboService> CEthernet::TibboService::Start(uint32_t moduleAddress,
+                                                                        bool broadcast,
                                                                         std::string* error) {
     std::unique_ptr<Socket> socket = Socket::Create(Socket::Kind::kDatagram, error);
     if (!socket || !socket->BindAnyPort(error)) {
         return nullptr;
     }
     Ipv4Endpoint peer{moduleAddress, static_cast<uint16_t>(CEthernet::kModulePort)};
-    return std::unique_ptr<TibboService>(new TibboService(std::move(socket), peer));
+    return std::unique_ptr<TibboService>(new TibboService(std::move(socket), peer, broadcast));
 }
 
-CEthernet::TibboService::TibboService(std::unique_ptr<Socket> socket, Ipv4Endpoint peer)
-    : socket_(std::move(socket)), peer_(peer), thread_([this] { Run(); }) {}
+CEthernet::TibboService::TibboService(std::unique_ptr<Socket> socket, Ipv4Endpoint peer,
+                                      bool broadcast)
+    : socket_(std::move(socket)), peer_(peer), broadcast_(broadcast), thread_([this] { Run(); }) {}
 
 CEthernet::TibboService::~TibboService() {
     StopService();
@@ -36,7 +38,7 @@ CEthernet::TibboService::~TibboService() {
 void CEthernet::TibboService::StopService() {
     std::lock_guard lock(stopMutex_);
     stopRequested_ = true;
-    socket_->StopReceiving();
+    socket_->Interrupt();
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -45,15 +47,17 @@ void CEthernet::TibboService::StopService() {
 std::string CEthernet::TibboService::Command(const std::string& command, int waitMs) {
     std::lock_guard lock(commandMutex_);
     Ipv4Endpoint peer;
+    bool toBroadcast = false;
     {
         // A reply that an earlier command did not wait for must not be
         // judged as the answer to this one.
         std::lock_guard replyLock(replyMutex_);
         reply_.clear();
         peer = peer_;
+        toBroadcast = broadcast_ && !peerAnswered_;
     }
     replyEvent_.Reset();
-    socket_->SendTo(command, peer, false, kSendStallMs, nullptr);
+    socket_->SendTo(command, peer, toBroadcast, kSendStallMs, nullptr);
     replyEvent_.Wait(std::chrono::milliseconds(waitMs));
     std::lock_guard replyLock(replyMutex_);
     return reply_;
@@ -113,11 +117,25 @@ void CEthernet::TibboService::Run() {
         }
         {
             std::lock_guard lock(replyMutex_);
+            if (!IsFromModule(source)) {
+                continue;
+            }
             reply_.assign(buffer, std::find(buffer, buffer + got, '\0'));
-            peer_ = source;
         }
         replyEvent_.Set();
     }
+}
+
+// Called with replyMutex_ held.
+bool CEthernet::TibboService::IsFromModule(const Ipv4Endpoint& source) {
+    if (source.port != CEthernet::kModulePort) {
+        return false;
+    }
+    if (broadcast_ && !peerAnswered_) {
+        peer_ = source;
+        peerAnswered_ = true;
+    }
+    return source.address == peer_.address;
 }
 
 }  // namespace qel

@@ -21,8 +21,11 @@ namespace qel {
 class CEthernet::TibboService {
 public:
     // Aims at port 65535 of `moduleAddress` and starts receiving. Null when
-    // its socket cannot be made, with the reason in `error`.
-    static std::unique_ptr<TibboService> Start(uint32_t moduleAddress, std::string* error);
+    // its socket cannot be made, with the reason in `error`. With
+    // `broadcast` the address may reach several modules: the first that
+    // answers is the one the channel talks to from then on.
+    static std::unique_ptr<TibboService> Start(uint32_t moduleAddress, bool broadcast,
+                                               std::string* error);
     ~TibboService();  // StopService
 
     // Baud index 0..7 of the baud table; parity index 0 none, 1 even, 2 odd.
@@ -40,12 +43,16 @@ public:
     void StopService();
 
 private:
-    TibboService(std::unique_ptr<Socket> socket, Ipv4Endpoint peer);
+    TibboService(std::unique_ptr<Socket> socket, Ipv4Endpoint peer, bool broadcast);
     // Sends `command` and returns the datagram that answered it within
     // `waitMs`; empty when none did.
     std::string Command(const std::string& command, int waitMs);
     bool IsAccepted(const std::string& command);
     void Run();
+    // Takes `source` for the module when it is one: only the module's
+    // management port answers, and a datagram from anyone else must neither
+    // pass for a reply nor draw the next command to its sender.
+    bool IsFromModule(const Ipv4Endpoint& source);
 
     static constexpr int kBufferSize = 64;
 
@@ -53,9 +60,10 @@ private:
     std::mutex commandMutex_;        // one command at a time
     mutable std::mutex replyMutex_;  // reply_ and peer_
     std::string reply_;
-    // Each reply's sender becomes the peer: the next command goes to
-    // whoever answered last.
     Ipv4Endpoint peer_;
+    const bool broadcast_;
+    // Until then, with broadcast, commands go to the broadcast address.
+    bool peerAnswered_ = false;
     Event replyEvent_;
     std::atomic<bool> stopRequested_{false};
     std::mutex stopMutex_;

@@ -1,12 +1,15 @@
 #include "ethernet/WatekFirmTibbo.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 
 #include "ethernet/CEthernet.h"
+#include "platform/Event.h"
 #include "platform/ThreadName.h"
 #include "text/TextUtil.h"
 #include "transport/CInterfejs.h"
@@ -48,39 +51,81 @@ std::string BlockPacket(uint16_t blockNumber, const char* bytes, size_t size) {
 
 }  // namespace
 
+// The state of one run and the steps it takes, owned together by the
+// WatekFirmTibbo and by the thread that runs it.
+class WatekFirmTibbo::Run {
+public:
+    Run(std::string path, CInterfejs& transport, ProgressCallback onProgress,
+        StatusCallback onStatus)
+        : path_(std::move(path)),
+          transport_(transport),
+          onProgress_(onProgress),
+          onStatus_(onStatus) {}
+
+    void Execute();
+    bool IsRunning() const { return running_; }
+    void MarkRunning(bool running) { running_ = running; }
+    // `silently`: no further callback, no further use of the transport.
+    void Abandon(bool silently) {
+        silenced_ = silently || silenced_;
+        aborted_ = true;
+        abortRequested_.Set();
+    }
+
+private:
+    int32_t Load();
+    int32_t SwitchToLoadingMode();
+    int32_t SendImage();
+    std::string Exchange(const std::string& command, int32_t count, uint32_t idleTimeoutMs);
+    bool IsAccepted(const std::string& command, uint32_t idleTimeoutMs);
+    void Pause(int milliseconds);
+
+    const std::string path_;
+    CInterfejs& transport_;
+    const ProgressCallback onProgress_;
+    const StatusCallback onStatus_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> aborted_{false};
+    std::atomic<bool> silenced_{false};
+    Event abortRequested_;
+};
+
 WatekFirmTibbo::WatekFirmTibbo(std::string path, CInterfejs& transport, ProgressCallback onProgress,
                                StatusCallback onStatus)
-    : path_(std::move(path)), transport_(transport), onProgress_(onProgress), onStatus_(onStatus) {}
+    : run_(std::make_shared<Run>(std::move(path), transport, onProgress, onStatus)) {}
 
 WatekFirmTibbo::~WatekFirmTibbo() {
-    if (!thread_.joinable()) {
-        return;
-    }
-    if (thread_.get_id() == std::this_thread::get_id()) {
-        // Destroyed from its own callback, which callers must not do; joining
-        // itself would never end.
+    Abandon();
+    if (thread_.joinable()) {
+        // Only a destruction from inside a callback gets here: the thread
+        // finishes on its own, holding the run's state.
         thread_.detach();
-        return;
     }
-    thread_.join();
 }
 
 void WatekFirmTibbo::Start() {
-    running_ = true;
+    run_->MarkRunning(true);
     try {
-        thread_ = std::thread([this] { Run(); });
+        thread_ = std::thread([run = run_] { run->Execute(); });
     } catch (...) {
-        running_ = false;
+        run_->MarkRunning(false);
         throw;
     }
 }
 
-void WatekFirmTibbo::Abort() {
-    aborted_ = true;
-    abortRequested_.Set();
+bool WatekFirmTibbo::IsRunning() const {
+    return run_->IsRunning();
 }
 
-void WatekFirmTibbo::Run() {
+void WatekFirmTibbo::Abandon() {
+    const bool fromOwnCallback = thread_.get_id() == std::this_thread::get_id();
+    run_->Abandon(fromOwnCallback);
+    if (thread_.joinable() && !fromOwnCallback) {
+        thread_.join();
+    }
+}
+
+void WatekFirmTibbo::Run::Execute() {
     NameCurrentThread("WFT");
     int32_t status = kImageUnreadable;
     try {
@@ -88,13 +133,13 @@ void WatekFirmTibbo::Run() {
     } catch (const std::exception&) {
         // Out of memory or the like: the run ends with a status all the same.
     }
-    if (onStatus_ != nullptr) {
+    if (onStatus_ != nullptr && !silenced_) {
         onStatus_(status);
     }
     running_ = false;
 }
 
-int32_t WatekFirmTibbo::Load() {
+int32_t WatekFirmTibbo::Run::Load() {
     // The module's management port, over the transport itself.
     transport_.Close();
     transport_.SetParam("protokol", "udp");
@@ -125,7 +170,7 @@ int32_t WatekFirmTibbo::Load() {
     return kDone;
 }
 
-int32_t WatekFirmTibbo::SwitchToLoadingMode() {
+int32_t WatekFirmTibbo::Run::SwitchToLoadingMode() {
     if (!IsAccepted("L", 400)) {
         return kLoadNotAccepted;
     }
@@ -135,7 +180,7 @@ int32_t WatekFirmTibbo::SwitchToLoadingMode() {
     return ContainsNoCase(mode, "L") ? kContinue : kNoLoadingMode;
 }
 
-int32_t WatekFirmTibbo::SendImage() {
+int32_t WatekFirmTibbo::Run::SendImage() {
     std::error_code error;
     const uint64_t size = std::filesystem::file_size(path_, error);
     if (error) {
@@ -169,8 +214,10 @@ int32_t WatekFirmTibbo::SendImage() {
     return kContinue;
 }
 
-std::string WatekFirmTibbo::Exchange(const std::string& command, int32_t count,
-                                     uint32_t idleTimeoutMs) {
+// Every use of the transport comes through here or IsAccepted, so that an
+// abandoned run, whose transport may be gone, never touches it again.
+std::string WatekFirmTibbo::Run::Exchange(const std::string& command, int32_t count,
+                                          uint32_t idleTimeoutMs) {
     if (aborted_) {
         return std::string();
     }
@@ -179,11 +226,11 @@ std::string WatekFirmTibbo::Exchange(const std::string& command, int32_t count,
     return data;
 }
 
-bool WatekFirmTibbo::IsAccepted(const std::string& command, uint32_t idleTimeoutMs) {
+bool WatekFirmTibbo::Run::IsAccepted(const std::string& command, uint32_t idleTimeoutMs) {
     return !aborted_ && transport_.WriteExpect(command, "A", idleTimeoutMs);
 }
 
-void WatekFirmTibbo::Pause(int milliseconds) {
+void WatekFirmTibbo::Run::Pause(int milliseconds) {
     abortRequested_.Wait(std::chrono::milliseconds(milliseconds));
 }
 
@@ -196,6 +243,12 @@ bool StartModuleFirmwareUpdate(const char* path, CInterfejs* transport, Progress
         return false;
     }
     return ethernet->StartModuleUpdate(path == nullptr ? "" : path, onProgress, onStatus);
+}
+
+void AbandonModuleFirmwareUpdate(CInterfejs* transport) {
+    if (auto* ethernet = dynamic_cast<CEthernet*>(transport)) {
+        ethernet->AbandonModuleUpdate();
+    }
 }
 
 }  // namespace qel

@@ -8,16 +8,16 @@
 //   with neither "A" nor "F", 6 no loading mode after the switch, 7 "L" not
 //   accepted, 8 "E" not accepted, 9 "Q" not accepted, 10 no normal mode after
 //   the end, 12 a block refused.
+// The one exception is a run abandoned from inside its own callback (the
+// caller released the scale there): it reports nothing more.
 // The transport is left on UDP port 65535 afterwards.
 #pragma once
 
-#include <atomic>
-#include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "QELScale.h"
-#include "platform/Event.h"
 
 namespace qel {
 
@@ -27,33 +27,27 @@ class WatekFirmTibbo {
 public:
     WatekFirmTibbo(std::string path, CInterfejs& transport, ProgressCallback onProgress,
                    StatusCallback onStatus);
-    // Waits for the run to end; Abort first to make that quick.
+    // Abandons the run (see Abandon).
     ~WatekFirmTibbo();
     WatekFirmTibbo(const WatekFirmTibbo&) = delete;
     WatekFirmTibbo& operator=(const WatekFirmTibbo&) = delete;
 
     void Start();
     // True from Start until the status has been reported.
-    bool IsRunning() const { return running_; }
-    // Makes the run end at its next step, as if the module had gone silent.
-    void Abort();
+    bool IsRunning() const;
+    // Makes the run end at its next step, as if the module had gone silent,
+    // and waits until it has reported its status and ended. Called from
+    // inside one of the run's own callbacks it cannot wait for itself: the
+    // run then ends when the callback returns, without another callback and
+    // without touching the transport again, which its caller is taking away.
+    void Abandon();
 
 private:
-    void Run();
-    int32_t Load();
-    int32_t SwitchToLoadingMode();
-    int32_t SendImage();
-    std::string Exchange(const std::string& command, int32_t count, uint32_t idleTimeoutMs);
-    bool IsAccepted(const std::string& command, uint32_t idleTimeoutMs);
-    void Pause(int milliseconds);
+    class Run;
 
-    const std::string path_;
-    CInterfejs& transport_;
-    const ProgressCallback onProgress_;
-    const StatusCallback onStatus_;
-    std::atomic<bool> running_{false};
-    std::atomic<bool> aborted_{false};
-    Event abortRequested_;
+    // Shared with the thread, which may outlive this object when the object
+    // is destroyed from inside a callback.
+    std::shared_ptr<Run> run_;
     std::thread thread_;
 };
 
@@ -62,5 +56,9 @@ private:
 // when an earlier load on it still runs.
 bool StartModuleFirmwareUpdate(const char* path, CInterfejs* transport, ProgressCallback onProgress,
                                StatusCallback onStatus);
+
+// Abandons a load running through `transport` (see WatekFirmTibbo::Abandon);
+// nothing for another transport or when no load runs.
+void AbandonModuleFirmwareUpdate(CInterfejs* transport);
 
 }  // namespace qel

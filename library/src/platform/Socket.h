@@ -40,7 +40,8 @@ public:
 
     Kind GetKind() const { return kind_; }
 
-    // Connects a stream socket; gives up after `timeoutMs`.
+    // Connects a stream socket; gives up after `timeoutMs`, or when another
+    // thread calls Interrupt.
     bool Connect(const Ipv4Endpoint& peer, int timeoutMs, std::string* error);
     // Gives a datagram socket its local port on every interface now rather
     // than at its first send, so that a receiver has something to wait on.
@@ -62,20 +63,21 @@ public:
     // Ends the sending direction of a stream (the peer sees end of data).
     bool ShutdownSend(std::string* error);
     // Makes a Receive waiting on another thread return at once, and every
-    // later one return kEnded.
-    void StopReceiving();
+    // later one return kEnded; a Connect in progress fails.
+    void Interrupt();
 
     uint16_t LocalPort() const;
 
 private:
     Socket(int handle, Kind kind) : handle_(handle), kind_(kind) {}
     bool WaitWritable(int timeoutMs);
+    bool WaitConnected(int timeoutMs, std::string* error);
 
     const int handle_;
     const Kind kind_;
     Ipv4Endpoint peer_;
     std::atomic<bool> broadcastEnabled_{false};
-    std::atomic<bool> receivingStopped_{false};
+    std::atomic<bool> interrupted_{false};
 };
 
 }  // namespace qel

@@ -6,9 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+
+#include "platform/Clock.h"
 
 namespace qel {
 namespace {
@@ -30,6 +33,9 @@ sockaddr_in ToSockaddr(const Ipv4Endpoint& endpoint) {
 Ipv4Endpoint FromSockaddr(const sockaddr_in& address) {
     return Ipv4Endpoint{ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
 }
+
+// The longest a wait goes without looking for an Interrupt.
+constexpr int64_t kPassMs = 100;
 
 bool IsTransient(int code) {
     return code == EAGAIN || code == EWOULDBLOCK || code == EINTR;
@@ -84,10 +90,7 @@ bool Socket::Connect(const Ipv4Endpoint& peer, int timeoutMs, std::string* error
         StoreError(error, "connect", errno);
         return false;
     }
-    pollfd waiting{handle_, POLLOUT, 0};
-    int ready = ::poll(&waiting, 1, timeoutMs);
-    if (ready <= 0) {
-        StoreError(error, "connect", ready == 0 ? ETIMEDOUT : errno);
+    if (!WaitConnected(timeoutMs, error)) {
         return false;
     }
     int code = 0;
@@ -98,6 +101,30 @@ bool Socket::Connect(const Ipv4Endpoint& peer, int timeoutMs, std::string* error
     }
     peer_ = peer;
     return true;
+}
+
+// Interrupt wakes the wait at once here (a shutdown ends a connect in
+// progress); the short passes cover systems where it would not.
+bool Socket::WaitConnected(int timeoutMs, std::string* error) {
+    const int64_t deadline = TickMs() + timeoutMs;
+    while (!interrupted_) {
+        const int64_t left = deadline - TickMs();
+        if (left <= 0) {
+            StoreError(error, "connect", ETIMEDOUT);
+            return false;
+        }
+        pollfd waiting{handle_, POLLOUT, 0};
+        const int ready = ::poll(&waiting, 1, static_cast<int>(std::min<int64_t>(left, kPassMs)));
+        if (ready < 0 && errno != EINTR) {
+            StoreError(error, "connect", errno);
+            return false;
+        }
+        if (ready > 0 && !interrupted_) {
+            return true;
+        }
+    }
+    StoreError(error, "connect", ECANCELED);
+    return false;
 }
 
 bool Socket::BindAnyPort(std::string* error) {
@@ -160,12 +187,12 @@ bool Socket::SendTo(std::string_view datagram, const Ipv4Endpoint& peer, bool al
 }
 
 int Socket::Receive(char* buffer, int size, Ipv4Endpoint* from, int timeoutMs) {
-    if (receivingStopped_) {
+    if (interrupted_) {
         return kEnded;
     }
     pollfd waiting{handle_, POLLIN, 0};
     int ready = ::poll(&waiting, 1, timeoutMs);
-    if (receivingStopped_) {
+    if (interrupted_) {
         return kEnded;
     }
     if (ready <= 0) {
@@ -201,8 +228,8 @@ bool Socket::ShutdownSend(std::string* error) {
     return true;
 }
 
-void Socket::StopReceiving() {
-    receivingStopped_ = true;
+void Socket::Interrupt() {
+    interrupted_ = true;
     // Wakes a poll that is waiting on the socket; the flag covers systems
     // where it does not, within the waiter's own timeout.
     ::shutdown(handle_, SHUT_RD);

@@ -71,15 +71,17 @@ bool CUSB::Succeeded(FT_STATUS status, const char* step) {
     return false;
 }
 
+// A refused value is not sent again: the caller asked for something the
+// line does not run, and must hear so.
 bool CUSB::ApplyBaud(bool accepted) {
-    if (!open_) {
+    if (!accepted || !open_) {
         return accepted;
     }
     return Succeeded(library_->SetBaudRate(handle_, static_cast<ULONG>(baud_)), "FT_SetBaudRate");
 }
 
 bool CUSB::ApplyParity(bool accepted) {
-    if (!open_) {
+    if (!accepted || !open_) {
         return accepted;
     }
     return ApplyDataCharacteristics();
@@ -167,23 +169,23 @@ bool CUSB::Open() {
     handle_ = handle;
     library_ = std::move(module.library);
     open_ = true;
-    return Configure();
-}
-
-// The line always starts as 8 data bits without parity; "bits" and "parity"
-// given before Open take effect when they are set again on the open line.
-// A failure here leaves the converter open for Close to release.
-bool CUSB::Configure() {
-    bool timeoutsSet = Succeeded(library_->SetTimeouts(handle_, kReadSliceMs, kOpenWriteTimeoutMs),
-                                 "FT_SetTimeouts");
-    bool characteristicsSet = Succeeded(
-        library_->SetDataCharacteristics(handle_, FT_BITS_8, FT_STOP_BITS_1, FT_PARITY_NONE),
-        "FT_SetDataCharacteristics");
-    readWaitMs_ = kReadWaitMs;
-    if (!timeoutsSet || !characteristicsSet) {
+    if (!Configure()) {
+        // A converter set up half-way would pass for an open line, and the
+        // next Open would take it as it is.
+        const std::string reason = lastError_;
+        Close();
+        lastError_ = reason;
         return false;
     }
-    if (baud_ <= 0 || !SetBaud(baud_)) {
+    return true;
+}
+
+// The line runs the stored settings from the start, as the serial line does.
+bool CUSB::Configure() {
+    readWaitMs_ = kReadWaitMs;
+    if (!Succeeded(library_->SetTimeouts(handle_, kReadSliceMs, kOpenWriteTimeoutMs),
+                   "FT_SetTimeouts") ||
+        !ApplyDataCharacteristics() || !ApplyBaud(true)) {
         return false;
     }
     // Older D2XX libraries lack the call, and a converter may refuse it; the

@@ -6,7 +6,9 @@
 // plain C calling convention; FT_HANDLE is an opaque pointer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 namespace qel::d2xx {
 
@@ -52,6 +54,22 @@ struct FT_DEVICE_LIST_INFO_NODE {
     char Description[64];
     FT_HANDLE ftHandle;
 };
+
+// The library hands D2XX an array of these nodes and D2XX fills it by its own
+// layout, so ours must match FTDI's to the byte: four 32-bit numbers, the two
+// texts, then the handle at the next pointer boundary.
+static_assert(sizeof(DWORD) == 4 && sizeof(ULONG) == 4, "D2XX's DWORD and ULONG are 32 bits");
+static_assert(sizeof(FT_STATUS) == sizeof(ULONG), "FT_STATUS is a ULONG");
+static_assert(std::is_pointer_v<FT_HANDLE>, "FT_HANDLE is a pointer");
+static_assert(offsetof(FT_DEVICE_LIST_INFO_NODE, Flags) == 0);
+static_assert(offsetof(FT_DEVICE_LIST_INFO_NODE, Type) == 4);
+static_assert(offsetof(FT_DEVICE_LIST_INFO_NODE, ID) == 8);
+static_assert(offsetof(FT_DEVICE_LIST_INFO_NODE, LocId) == 12);
+static_assert(offsetof(FT_DEVICE_LIST_INFO_NODE, SerialNumber) == 16);
+static_assert(offsetof(FT_DEVICE_LIST_INFO_NODE, Description) == 32);
+static_assert(offsetof(FT_DEVICE_LIST_INFO_NODE, ftHandle) == 96);
+static_assert(sizeof(FT_DEVICE_LIST_INFO_NODE) == (sizeof(void*) == 8 ? 104 : 100),
+              "FTDI's node is 104 bytes with 64-bit pointers, 100 with 32-bit ones");
 
 extern "C" {
 using FT_CreateDeviceInfoList_t = FT_STATUS (*)(DWORD* numDevs);

@@ -23,6 +23,26 @@ UsbModule& Module() {
     return module;
 }
 
+// The library the scale objects share, loaded now if none has loaded it yet.
+// Loading happens outside the lock; when two objects load at once, the
+// first to finish is kept.
+std::shared_ptr<const D2xxLibrary> SharedLibrary(UsbModule& module) {
+    {
+        std::lock_guard lock(module.mutex);
+        if (module.state.library) {
+            return module.state.library;
+        }
+    }
+    std::string error;
+    std::shared_ptr<const D2xxLibrary> loaded = D2xxLibrary::Load(&error);
+    std::lock_guard lock(module.mutex);
+    if (!module.state.library) {
+        module.state.library = std::move(loaded);
+        module.loadError = error;
+    }
+    return module.state.library;
+}
+
 }  // namespace
 
 UsbModuleState CurrentUsbModule() {
@@ -35,20 +55,24 @@ std::string LastUsbLoadError() {
     return Module().loadError;
 }
 
+// Listing the converters, and the reload D2XX may be told to make, can take
+// long: they run outside the lock, and the other objects keep the list they
+// had until the new one is there.
 void LoadUsbLibrary() {
     UsbModule& module = Module();
-    std::lock_guard lock(module.mutex);
-    ++module.users;
-    if (!module.state.library) {
-        std::string error;
-        module.state.library = D2xxLibrary::Load(&error);
-        module.loadError = error;
+    {
+        std::lock_guard lock(module.mutex);
+        ++module.users;
     }
-    module.state.devices.reset();
-    if (module.state.library) {
-        if (auto list = ListUsbConverters(*module.state.library)) {
-            module.state.devices = std::make_shared<const UsbDeviceList>(std::move(*list));
-        }
+    std::shared_ptr<const D2xxLibrary> library = SharedLibrary(module);
+    if (!library) {
+        return;
+    }
+    std::optional<UsbDeviceList> list = ListUsbConverters(*library);
+    std::lock_guard lock(module.mutex);
+    if (module.state.library == library) {
+        module.state.devices =
+            list ? std::make_shared<const UsbDeviceList>(std::move(*list)) : nullptr;
     }
 }
 

@@ -1,9 +1,12 @@
 // The Ethernet transport against loopback peers on 127.0.0.21 (data), with
-// 127.0.0.22 and 127.0.0.23 as further modules answering a broadcast.
+// 127.0.0.22 and 127.0.0.23 as further modules answering a broadcast,
+// 127.0.0.32 as a stranger and 127.0.0.31 as a host that never answers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -21,6 +24,8 @@ using qel::CEthernet;
 using Clock = std::chrono::steady_clock;
 
 const char* const kAddress = "127.0.0.21";
+const char* const kStrayAddress = "127.0.0.32";
+const char* const kSilentHost = "127.0.0.31";
 
 std::string Param(CEthernet& transport, const char* key) {
     const char* value = transport.GetParam(key);
@@ -55,6 +60,18 @@ void OpenUdp(CEthernet& transport, const UdpPeer& peer) {
     ASSERT_TRUE(transport.SetParam("protokol", "udp"));
     Aim(transport, kAddress, peer.Port());
     ASSERT_TRUE(transport.Open()) << transport.LastError();
+}
+
+// Opens over UDP to `peer`, sends `text` and returns it as the peer got it,
+// with the address to answer to.
+Datagram AskOverUdp(CEthernet& transport, UdpPeer& peer, const std::string& text) {
+    OpenUdp(transport, peer);
+    EXPECT_TRUE(transport.Write(text));
+    std::optional<Datagram> received = peer.Receive(2000);
+    if (!received) {
+        throw std::runtime_error("the peer got nothing");
+    }
+    return *received;
 }
 
 TEST(EthernetTransport, NewTransportHasItsDefaults) {
@@ -181,13 +198,9 @@ TEST(EthernetTransport, ReadWithNothingArrivingWaitsAboutOneHundredMilliseconds)
 TEST(EthernetTransport, ReadHandsOverEverythingPendingInArrivalOrder) {
     UdpPeer peer(kAddress);
     CEthernet transport;
-    OpenUdp(transport, peer);
-    ASSERT_TRUE(transport.Write("hello"));
-    auto hello = peer.Receive(2000);
-    ASSERT_TRUE(hello);
-
-    peer.Reply(*hello, "first ");
-    peer.Reply(*hello, "second");
+    const Datagram hello = AskOverUdp(transport, peer, "hello");
+    peer.Reply(hello, "first ");
+    peer.Reply(hello, "second");
     std::this_thread::sleep_for(200ms);  // both are there before the Read
     std::string out;
     int32_t count = 2;  // not a limit
@@ -199,18 +212,33 @@ TEST(EthernetTransport, ReadHandsOverEverythingPendingInArrivalOrder) {
 TEST(EthernetTransport, UdpSendsEveryByteAndReceivesUpToAZeroByte) {
     UdpPeer peer(kAddress);
     CEthernet transport;
-    OpenUdp(transport, peer);
     const std::string withZero("AB\0CD", 5);
-    ASSERT_TRUE(transport.Write(withZero));
-    auto sent = peer.Receive(2000);
-    ASSERT_TRUE(sent);
-    EXPECT_EQ(sent->bytes, withZero);
+    const Datagram sent = AskOverUdp(transport, peer, withZero);
+    EXPECT_EQ(sent.bytes, withZero);
 
-    peer.Reply(*sent, std::string("MT\0junk", 7));
-    peer.Reply(*sent, "\r\n");
+    peer.Reply(sent, std::string("MT\0junk", 7));
+    peer.Reply(sent, "\r\n");
     EXPECT_EQ(ReadAtLeast(transport, 4), "MT\r\n");
 }
 
+// Any host can send to the transport's port. A stray datagram must neither
+// add lines to a read nor end it.
+TEST(EthernetTransport, UnicastTakesDatagramsFromTheModuleOnly) {
+    UdpPeer module(kAddress);
+    UdpPeer stray(kStrayAddress);
+    CEthernet transport;
+    const Datagram request = AskOverUdp(transport, module, "Salibinext\r\n");
+    stray.Reply(request, "Malibiprn\r\n");
+    module.Reply(request, "17;2026-01-05;12:00:01\r\n");
+    EXPECT_EQ(ReadAtLeast(transport, 24), "17;2026-01-05;12:00:01\r\n");
+    std::string rest;
+    int32_t count = 1;
+    EXPECT_FALSE(transport.Read(rest, count));
+    EXPECT_EQ(rest, "");
+}
+
+// With broadcast every module that answers is listed, but the transport
+// talks to the first of them only.
 TEST(EthernetTransport, BroadcastListsEachReplySenderSinceTheLastWrite) {
     UdpPeer module(kAddress);
     UdpPeer second("127.0.0.22");
@@ -228,12 +256,16 @@ TEST(EthernetTransport, BroadcastListsEachReplySenderSinceTheLastWrite) {
     third.Reply(*query, "b");
     second.Reply(*query, "c");
     module.Reply(*query, "d");
-    EXPECT_EQ(ReadAtLeast(transport, 4), "abcd");
+    EXPECT_EQ(ReadAtLeast(transport, 2), "ad");
     EXPECT_EQ(Param(transport, "broadcastip"),
               "127.0.0.21\r\n127.0.0.23\r\n127.0.0.22\r\n127.0.0.21\r\n");
 
     ASSERT_TRUE(transport.Write("X"));  // a new question empties the list
     EXPECT_EQ(Param(transport, "broadcastip"), "");
+    second.Reply(*query, "e");
+    module.Reply(*query, "f");
+    EXPECT_EQ(ReadAtLeast(transport, 1), "f");
+    EXPECT_EQ(Param(transport, "broadcastip"), "127.0.0.22\r\n127.0.0.21\r\n");
 }
 
 TEST(EthernetTransport, OpenAndCloseTwice) {
@@ -272,6 +304,41 @@ TEST(EthernetTransport, OpenFailsWithoutAPeerOrAnAddress) {
         EXPECT_FALSE(noAddress.IsOpen());
         EXPECT_NE(noAddress.LastError().find("wrong address"), std::string::npos);
     }
+}
+
+// A connect may take up to 10 s. Other threads meanwhile get their answers
+// at once, and a Close ends the connect.
+TEST(EthernetTransport, AConnectInProgressHoldsUpNoOtherCaller) {
+    ethtest::StalledListener silent(kSilentHost);
+    CEthernet transport;
+    Aim(transport, kSilentHost, silent.Port());
+    std::atomic<bool> opened{true};
+    std::atomic<bool> openEnded{false};
+    std::thread opener([&] {
+        opened = transport.Open();
+        openEnded = true;
+    });
+    std::this_thread::sleep_for(300ms);  // well into the connect
+    ASSERT_FALSE(openEnded);
+
+    const auto start = Clock::now();
+    EXPECT_EQ(Param(transport, "ip"), kSilentHost);
+    EXPECT_EQ(Param(transport, "broadcastip"), "");
+    EXPECT_TRUE(transport.SetParam("ip", kSilentHost));
+    std::string out;
+    int32_t count = 10;
+    EXPECT_FALSE(transport.Read(out, count));
+    EXPECT_FALSE(transport.Write("SI\r\n"));
+    EXPECT_FALSE(transport.IsOpen());
+    EXPECT_LT(Clock::now() - start, 2s);
+
+    EXPECT_TRUE(transport.Close());
+    opener.join();
+    EXPECT_LT(Clock::now() - start, 3s) << "Close ended the connect";
+    EXPECT_FALSE(opened);
+    EXPECT_FALSE(transport.IsOpen());
+    EXPECT_NE(transport.LastError().find("couldnt connect"), std::string::npos)
+        << transport.LastError();
 }
 
 TEST(EthernetTransport, ReadAndWriteOnATransportNeverOpened) {

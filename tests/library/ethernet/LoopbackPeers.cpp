@@ -143,11 +143,11 @@ void TcpConnection::Close() {
     }
 }
 
-TcpListener::TcpListener(const std::string& address) {
+TcpListener::TcpListener(const std::string& address, int backlog) {
     handle_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     Check(handle_ >= 0, "socket");
     BindWaiting(handle_, Endpoint(address, 0));
-    Check(listen(handle_, 8) == 0, "listen");
+    Check(listen(handle_, backlog) == 0, "listen");
     port_ = LocalPort(handle_);
 }
 
@@ -164,6 +164,18 @@ std::unique_ptr<TcpConnection> TcpListener::Accept(int timeoutMs) {
         return nullptr;
     }
     return std::make_unique<TcpConnection>(connection);
+}
+
+// A queue of length 0 holds one connection that nobody takes.
+StalledListener::StalledListener(const std::string& address) : listener_(address, 0) {
+    filler_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    Check(filler_ >= 0, "socket");
+    sockaddr_in to = Endpoint(address, listener_.Port());
+    Check(connect(filler_, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0, "connect");
+}
+
+StalledListener::~StalledListener() {
+    close(filler_);
 }
 
 ModuleResponder::ModuleResponder(const std::string& address, Script script)
@@ -184,6 +196,11 @@ void ModuleResponder::ClearCommands() {
     commands_.clear();
 }
 
+std::optional<Datagram> ModuleResponder::LastCommand() const {
+    std::lock_guard lock(mutex_);
+    return lastCommand_;
+}
+
 void ModuleResponder::Run() {
     while (!stop_) {
         std::optional<Datagram> command = socket_.Receive(20);
@@ -193,6 +210,7 @@ void ModuleResponder::Run() {
         {
             std::lock_guard lock(mutex_);
             commands_.push_back(command->bytes);
+            lastCommand_ = command;
         }
         if (std::optional<std::string> reply = script_(command->bytes)) {
             socket_.Reply(*command, *reply);

@@ -62,7 +62,7 @@ private:
 
 class TcpListener {
 public:
-    explicit TcpListener(const std::string& address);
+    explicit TcpListener(const std::string& address, int backlog = 8);
     ~TcpListener();
     TcpListener(const TcpListener&) = delete;
     TcpListener& operator=(const TcpListener&) = delete;
@@ -74,6 +74,23 @@ public:
 private:
     int handle_ = -1;
     uint16_t port_ = 0;
+};
+
+// A listener whose queue is full and which never takes a connection: the
+// system drops further connection requests, so a connect to it neither
+// succeeds nor fails until its own time limit, as with a host that is off.
+class StalledListener {
+public:
+    explicit StalledListener(const std::string& address);
+    ~StalledListener();
+    StalledListener(const StalledListener&) = delete;
+    StalledListener& operator=(const StalledListener&) = delete;
+
+    uint16_t Port() const { return listener_.Port(); }
+
+private:
+    TcpListener listener_;
+    int filler_ = -1;  // the connection that fills the queue
 };
 
 // A scripted Ethernet module on UDP port 65535 of `address`: every datagram
@@ -88,6 +105,8 @@ public:
 
     std::vector<std::string> Commands() const;
     void ClearCommands();
+    // The last datagram, with the address and port it came from.
+    std::optional<Datagram> LastCommand() const;
 
 private:
     void Run();
@@ -96,6 +115,7 @@ private:
     Script script_;
     mutable std::mutex mutex_;
     std::vector<std::string> commands_;
+    std::optional<Datagram> lastCommand_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

@@ -1,6 +1,6 @@
 // The module firmware load against a simulated module on UDP
 // 127.0.0.26:65535 (and 127.0.0.27:65535 for the runs through the scale
-// object).
+// object, 127.0.0.34:65535 and 127.0.0.35:65535 for the runs that release it).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,8 @@
 #include <fstream>
 #include <mutex>
 #include <thread>
+
+#include <atomic>
 
 #include "LoopbackPeers.h"
 #include "QELScale.h"
@@ -26,6 +28,8 @@ using Strings = std::vector<std::string>;
 
 const char* const kAddress = "127.0.0.26";
 const char* const kScaleAddress = "127.0.0.27";
+const char* const kReleaseAddress = "127.0.0.34";
+const char* const kIdentityAddress = "127.0.0.35";
 
 // A module that honours the load: the identity reply carries its mode letter
 // where the load looks for it, blocks are answered with their number.
@@ -116,6 +120,67 @@ void OnStatus(int32_t status) {
     g_log->changed.notify_all();
 }
 
+// What the callbacks of a run through a scale object do besides logging:
+// release the scale, or look at it. Set before the run starts.
+struct ScaleHooks {
+    std::atomic<CVESKScaleInterface*> scale{nullptr};
+    bool releaseOnProgress = false;
+    bool releaseOnStatus = false;
+    std::string typeOnStatus;
+
+    void Reset(CVESKScaleInterface* newScale = nullptr) {
+        scale = newScale;
+        releaseOnProgress = false;
+        releaseOnStatus = false;
+        typeOnStatus.clear();
+    }
+};
+ScaleHooks g_hooks;
+
+void ReleaseHookedScale() {
+    if (CVESKScaleInterface* scale = g_hooks.scale.exchange(nullptr)) {
+        static_cast<CVESKDeviceInterface*>(scale)->Release();
+    }
+}
+
+void OnProgressHooked(double fraction) {
+    OnProgress(fraction);
+    if (g_hooks.releaseOnProgress) {
+        ReleaseHookedScale();
+    }
+}
+
+void OnStatusHooked(int32_t status) {
+    CVESKScaleInterface* scale = g_hooks.scale;
+    if (scale != nullptr && !g_hooks.releaseOnStatus) {
+        const char* type = scale->GetDeviceInfo().type;
+        g_hooks.typeOnStatus = type != nullptr ? type : "<null>";
+    }
+    OnStatus(status);
+    if (g_hooks.releaseOnStatus) {
+        ReleaseHookedScale();
+    }
+}
+
+// Waits until a callback has released the scale and the load's thread, which
+// nobody joins then, has ended.
+bool ReleasedAndLoadThreadEnded() {
+    for (int attempt = 0; attempt < 500 && g_hooks.scale != nullptr; ++attempt) {
+        std::this_thread::sleep_for(10ms);
+    }
+    if (g_hooks.scale != nullptr) {
+        return false;
+    }
+    for (int attempt = 0; attempt < 500; ++attempt) {
+        const auto names = ethtest::ThreadNames();
+        if (std::find(names.begin(), names.end(), "WFT") == names.end()) {
+            return true;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
 std::string CommandLetters(const Strings& commands) {
     std::string letters;
     for (const auto& command : commands) {
@@ -126,7 +191,10 @@ std::string CommandLetters(const Strings& commands) {
 
 class ModuleFirmware : public ::testing::Test {
 protected:
-    void SetUp() override { g_log = &log_; }
+    void SetUp() override {
+        g_log = &log_;
+        g_hooks.Reset();
+    }
     void TearDown() override {
         transport_.reset();  // waits for a load still running
         g_log = nullptr;
@@ -355,6 +423,82 @@ TEST_F(ModuleFirmware, ReleasingTheScaleAbandonsARunningLoad) {
     ASSERT_EQ(statuses.size(), 1u);
     EXPECT_NE(statuses[0], 2);
     EXPECT_LT(module_->Blocks().size(), 1000u);
+}
+
+// The caller may let go of the scale from inside the load's own callback:
+// the load then stops without another callback and never touches the freed
+// transport.
+TEST_F(ModuleFirmware, ReleasingTheScaleInsideALoadCallbackEndsTheLoadQuietly) {
+    struct Case {
+        const char* name;
+        bool onProgress;
+        size_t blocksSent;
+        std::vector<int32_t> statuses;
+    };
+    // The module refuses the second block, so that the status comes soon.
+    const Case cases[] = {{"in the progress callback", true, 1, {}},
+                          {"in the status callback", false, 2, {12}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        module_ = std::make_unique<FakeModule>();
+        module_->mode = 'L';
+        module_->refusedBlock = 1;
+        {
+            std::lock_guard lock(log_.mutex);
+            log_.progress.clear();
+            log_.statuses.clear();
+        }
+        StartModule(kReleaseAddress);
+        const std::string path = WriteImage(300);
+        g_hooks.Reset(GetVESKScaleInstance());
+        g_hooks.releaseOnProgress = c.onProgress;
+        g_hooks.releaseOnStatus = !c.onProgress;
+        CVESKDeviceInterface* device = g_hooks.scale.load();
+        device->SetConnectionKind(2);
+        device->SetParameter("ip", kReleaseAddress);
+        ASSERT_TRUE(
+            device->UpdateFirmware(path.c_str(), false, true, OnProgressHooked, OnStatusHooked));
+
+        ASSERT_TRUE(ReleasedAndLoadThreadEnded());
+        EXPECT_EQ(Progress().size(), 1u);
+        EXPECT_EQ(Statuses(), c.statuses);
+        std::this_thread::sleep_for(300ms);
+        EXPECT_EQ(module_->Blocks().size(), c.blocksSent);
+        responder_.reset();
+    }
+}
+
+// A load that Release abandons reports its one status while the scale still
+// stands, so that the status callback can still use it.
+TEST_F(ModuleFirmware, TheStatusOfAnAbandonedLoadComesBeforeTheScaleIsTakenApart) {
+    const std::string type = "WPY/KW 6/C/2 platform scale with an alibi memory";
+    ethtest::UdpPeer scalePort(kIdentityAddress);
+    std::thread scaleSide([&] {
+        if (auto request = scalePort.Receive(5000)) {
+            scalePort.Reply(*request, type + "\r\n581234\r\n2024-11-02\r\n");
+        }
+    });
+    module_->mode = 'L';
+    module_->blockDelay = 20ms;
+    StartModule(kIdentityAddress);
+    const std::string path = WriteImage(1000 * 128);
+    g_hooks.Reset(GetVESKScaleInstance());
+    CVESKDeviceInterface* device = g_hooks.scale.load();
+    device->SetConnectionKind(2);
+    device->SetParameter("protokol", "udp");
+    device->SetParameter("ip", kIdentityAddress);
+    device->SetParameter("port", std::to_string(scalePort.Port()).c_str());
+    ASSERT_TRUE(device->Connect());
+    EXPECT_STREQ(g_hooks.scale.load()->ReadSW9(300).type, type.c_str());
+    scaleSide.join();
+
+    ASSERT_TRUE(device->UpdateFirmware(path.c_str(), false, true, OnProgress, OnStatusHooked));
+    while (Progress().size() < 3) {
+        std::this_thread::sleep_for(10ms);
+    }
+    device->Release();
+    EXPECT_EQ(Statuses().size(), 1u);
+    EXPECT_EQ(g_hooks.typeOnStatus, type);
 }
 
 TEST_F(ModuleFirmware, OnlyTheEthernetConnectionUpdatesTheModule) {

@@ -1,8 +1,9 @@
 // The module's management protocol through the Ethernet transport: a scripted
 // module answers on UDP 127.0.0.24:65535 (and 127.0.0.25:65535), the scale's
-// data port is a TCP listener on the same address.
+// data port is a TCP listener on the same address; 127.0.0.33 is a stranger.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -21,6 +22,7 @@ using qel::CEthernet;
 using Strings = std::vector<std::string>;
 
 const char* const kAddress = "127.0.0.24";
+const char* const kStrayAddress = "127.0.0.33";
 const char* const kIdentity = "A000.036.119.080.012.034/0000NN0000/Scale1/ok";
 
 std::string Param(CEthernet& transport, const char* key) {
@@ -78,24 +80,26 @@ TEST_F(ModuleService, BaudAndParitySettingsGoToTheModule) {
     struct Case {
         const char* key;
         const char* value;
-        const char* datagram;
+        bool taken;
+        Strings datagrams;
     };
     const Case cases[] = {
-        {"baud", "9600", "PBR3"},
-        {"baud", "115200", "PBR7"},
-        {"baud", "1200", "PBR0"},
-        // A rate outside the table keeps the stored one and sends it again.
-        {"baud", "300", "PBR0"},
-        {"baud", "abc", "PBR0"},
-        {"parity", "O", "PPR2"},
-        {"parity", "N", "PPR0"},
-        {"parity", "E", "PPR1"},
+        {"baud", "9600", true, {"PBR3"}},
+        {"baud", "115200", true, {"PBR7"}},
+        {"baud", "1200", true, {"PBR0"}},
+        // A rate outside the table keeps the stored one, and says so.
+        {"baud", "300", false, {}},
+        {"baud", "abc", false, {}},
+        {"parity", "O", true, {"PPR2"}},
+        {"parity", "N", true, {"PPR0"}},
+        {"parity", "E", true, {"PPR1"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.key) + "=" + c.value);
         module_->ClearCommands();
-        EXPECT_TRUE(transport_.SetParam(c.key, c.value));
-        EXPECT_EQ(module_->Commands(), Strings{c.datagram});
+        EXPECT_EQ(transport_.SetParam(c.key, c.value), c.taken);
+        std::this_thread::sleep_for(c.datagrams.empty() ? 100ms : 0ms);
+        EXPECT_EQ(module_->Commands(), c.datagrams);
     }
     EXPECT_EQ(transport_.Baud(), 1200);
     EXPECT_EQ(transport_.Parity(), 'E');
@@ -133,6 +137,71 @@ TEST_F(ModuleService, ALateReplyIsNotTakenForTheNextCommand) {
     std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(transport_.SetParam("parity", "N"));
     EXPECT_EQ(module_->Commands(), (Strings{"PBR3", "PPR0"}));
+}
+
+// Only the module's management port answers. Datagrams from another host,
+// or from another port of the module's host, neither pass for its reply nor
+// draw the next command to their sender.
+TEST_F(ModuleService, StrayDatagramsNeitherAnswerNorRedirect) {
+    replies_.Set("PBR", "A");
+    OpenTo(kAddress);
+    ASSERT_TRUE(transport_.SetParam("baud", "9600"));
+    const std::optional<ethtest::Datagram> channel = module_->LastCommand();
+    ASSERT_TRUE(channel);
+
+    replies_.Set("PBR", std::nullopt);  // the module is silent from now on
+    ethtest::UdpPeer strayModule(kStrayAddress, 65535);
+    ethtest::UdpPeer strayPort(kAddress);
+    std::atomic<bool> flooding{true};
+    std::thread flood([&] {
+        while (flooding) {
+            strayModule.Reply(*channel, "A");
+            strayPort.Reply(*channel, "A");
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    EXPECT_FALSE(transport_.SetParam("baud", "19200"));
+    EXPECT_FALSE(transport_.SetParam("parity", "E"));
+    flooding = false;
+    flood.join();
+
+    replies_.Set("P", "A");
+    module_->ClearCommands();
+    EXPECT_TRUE(transport_.SetParam("baud", "2400"));
+    EXPECT_EQ(module_->Commands(), Strings{"PBR1"});
+    EXPECT_FALSE(strayModule.Receive(0)) << "no command went to the stranger";
+    EXPECT_FALSE(strayPort.Receive(0));
+}
+
+// With broadcast the first module that answers is the one the channel talks
+// to; another that answers later is not heard.
+TEST_F(ModuleService, BroadcastTalksToTheFirstModuleThatAnswers) {
+    replies_.Set("PBR", "A");
+    transport_.SetParam("routing", "broadcast");
+    transport_.SetParam("protokol", "udp");
+    module_ = std::make_unique<ModuleResponder>(
+        kAddress, [this](const std::string& command) { return replies_.For(command); });
+    ethtest::UdpPeer data(kAddress);
+    transport_.SetParam("ip", kAddress);
+    transport_.SetParam("port", std::to_string(data.Port()).c_str());
+    ASSERT_TRUE(transport_.Open()) << transport_.LastError();
+    ASSERT_TRUE(transport_.SetParam("baud", "9600"));
+    const std::optional<ethtest::Datagram> channel = module_->LastCommand();
+    ASSERT_TRUE(channel);
+
+    replies_.Set("PBR", std::nullopt);
+    ethtest::UdpPeer second(kStrayAddress, 65535);
+    std::atomic<bool> answering{true};
+    std::thread other([&] {
+        while (answering) {
+            second.Reply(*channel, "A");
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    EXPECT_FALSE(transport_.SetParam("baud", "19200"));
+    answering = false;
+    other.join();
+    EXPECT_EQ(module_->Commands(), (Strings{"PBR3", "PBR4"}));
 }
 
 TEST_F(ModuleService, ModuleBaudIsReadInASession) {

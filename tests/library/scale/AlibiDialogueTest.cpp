@@ -53,6 +53,29 @@ protected:
     int transferBaud = 0;
 };
 
+// Starts a read whose identity announces `count` records, up to the first "Salibinext".
+void OpenTransfer(qeltest::PtyPair& pty, size_t count) {
+    pty.ReceiveUntil("Salibitrn\r\n");
+    pty.Send("OK\r\n");
+    pty.ReceiveUntil("Salibiprn\r\n");
+    pty.Send("Type:T\r\nSerial:1\r\nDate:D\r\nRecords:" + std::to_string(count) + "\r\n" + kHeader);
+}
+
+std::string RecordLine(const std::string& number) {
+    return number + ";2019-03-01;12:00:00;1;U1;P1;1.5;2.0;0.5;kg;3;1\r\n";
+}
+
+// The scale's side of the records the library asks for: each request is exactly one
+// "Salibinext", answered with the next record.
+void PlayUntilTheEnd(qeltest::PtyPair& pty, const std::vector<std::string>& records,
+                     size_t stored) {
+    for (size_t i = 0; i < stored; ++i) {
+        std::string got = pty.ReceiveUntil("Salibinext\r\n");
+        ASSERT_EQ(got, "Salibinext\r\n") << "request for record " << i + 1;
+        pty.Send(records[i]);
+    }
+}
+
 TEST_F(AlibiDialogueTest, AFullReadStoresEveryRecordAndRestoresTheLine) {
     Transfer t;
     t.records = {"3;2019-03-01;12:00:03;1;U1;P1;1.5;2.0;0.5;kg;3;1",
@@ -269,3 +292,97 @@ TEST_F(AlibiDialogueTest, TheLineDroppedMidReadNeitherCrashesNorHangs) {
 }
 
 }  // namespace
+
+TEST_F(AlibiDialogueTest, EndsTheReadAfterTheAskedRecord) {
+    const std::vector<std::string> numbered = {RecordLine("10"), RecordLine("9"), RecordLine("8"),
+                                               RecordLine("7"), RecordLine("6")};
+    const std::vector<std::string> gapped = {RecordLine("10"), RecordLine("9"), RecordLine("7"),
+                                             RecordLine("6")};
+    // Record numbers that are no finite numbers never end the read.
+    const std::vector<std::string> oddNumbers = {
+        RecordLine("10"), RecordLine("-inf"), RecordLine("nan"), RecordLine(" 9"), RecordLine("8")};
+    const struct {
+        const char* name;
+        const std::vector<std::string>& records;
+        int64_t endAfter;
+        size_t stored;  // records asked for and stored; all of them: read to the end line
+    } cases[] = {
+        {"at the third record", numbered, 8, 3},      {"at the first record", numbered, 12, 1},
+        {"below a gap in the numbers", gapped, 8, 3}, {"odd numbers pass", oddNumbers, 9, 4},
+        {"0 reads everything", numbered, 0, 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        recorder.Clear();
+        recorder.EndReadAfterHeader(scale.get(), c.endAfter);
+        ASSERT_TRUE(scale->StartAlibiRead(CallbackRecorder::OnProgress,
+                                          CallbackRecorder::OnStatusEndingEarly));
+        OpenTransfer(pty, c.records.size());
+        PlayUntilTheEnd(pty, c.records, c.stored);
+        if (c.stored == c.records.size()) {
+            Answer("Salibinext\r\n", "Malibiprn\r\n");
+        }
+        ASSERT_EQ(recorder.WaitForStatuses(2, 3s), (std::vector<int32_t>{0, 1}));
+        EXPECT_EQ(pty.ReceiveUntilQuiet(100), "") << "nothing after the last record";
+        EXPECT_EQ(pty.SlaveBaud(), 9600) << "line settings restored";
+        EXPECT_STREQ(device->GetParameter("parity"), "N");
+        EXPECT_EQ(scale->GetAlibiRecordCount(), static_cast<int64_t>(c.records.size()));
+        ASSERT_EQ(scale->GetAlibiLineCount(), static_cast<int64_t>(c.stored));
+        for (size_t i = 0; i < c.stored; ++i) {
+            EXPECT_STREQ(scale->GetAlibiRecordLine(static_cast<int64_t>(i) + 1),
+                         c.records[i].c_str());
+        }
+        EXPECT_EQ(recorder.Progress().size(), c.stored);
+    }
+}
+
+TEST_F(AlibiDialogueTest, TheEndCanBeSetFromTheCallersThreadDuringTheRead) {
+    ASSERT_TRUE(Start());
+    OpenTransfer(pty, 4);
+    ASSERT_EQ(recorder.WaitForStatuses(1, 3s), (std::vector<int32_t>{0}));
+    EXPECT_FALSE(scale->EndAlibiReadAfter(-1)) << "no record number is negative";
+    EXPECT_TRUE(scale->EndAlibiReadAfter(3));
+    const std::vector<std::string> records = {RecordLine("4"), RecordLine("3"), RecordLine("2")};
+    PlayUntilTheEnd(pty, records, 2);
+    ASSERT_EQ(recorder.WaitForStatuses(2, 3s), (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(pty.ReceiveUntilQuiet(100), "");
+    EXPECT_EQ(scale->GetAlibiLineCount(), 2);
+
+    // Every read starts without an end of its own.
+    Transfer whole;
+    whole.records = {"2;a;t;1;u;p;1;1;0;kg;0;1", "1;a;t;1;u;p;1;1;0;kg;0;1"};
+    ReadWhole(whole);
+    EXPECT_EQ(scale->GetAlibiLineCount(), 2);
+    EXPECT_STREQ(scale->GetAlibiRecordLine(2), "1;a;t;1;u;p;1;1;0;kg;0;1\r\n");
+}
+
+TEST_F(AlibiDialogueTest, TheLineCountIsWhatTheScaleSentNotWhatItAnnounced) {
+    EXPECT_EQ(scale->GetAlibiLineCount(), 0);
+    EXPECT_EQ(scale->GetAlibiRecordLine(1), nullptr);
+    const struct {
+        const char* announced;
+        std::vector<std::string> records;
+    } cases[] = {
+        {"5", {"3;a;t;1;u;p;1;1;0;kg;0;1", "2;a;t;1;u;p;1;1;0;kg;0;1  ", "1;a"}},
+        {"2", {"4;b;t;1;u;p;1;1;0;kg;0;1", "3;b", "2;b", "1;b;t;1;u;p;1;1;0;kg;0;1"}},
+        {"0", {"1;c;t;1;u;p;1;1;0;kg;0;1"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.announced);
+        Transfer t;
+        t.records = c.records;
+        t.count = c.announced;
+        ReadWhole(t);
+        EXPECT_EQ(scale->GetAlibiRecordCount(), std::stoll(c.announced));
+        const auto lines = static_cast<int64_t>(c.records.size());
+        ASSERT_EQ(scale->GetAlibiLineCount(), lines);
+        for (int64_t i = 1; i <= lines; ++i) {
+            EXPECT_EQ(std::string(scale->GetAlibiRecordLine(i)),
+                      c.records[static_cast<size_t>(i - 1)] + "\r\n")
+                << "exactly as sent";
+        }
+        EXPECT_EQ(scale->GetAlibiRecordLine(0), nullptr);
+        EXPECT_EQ(scale->GetAlibiRecordLine(lines + 1), nullptr);
+        EXPECT_EQ(scale->GetAlibiRecordLine(-1), nullptr);
+    }
+}

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -46,10 +47,40 @@ protected:
         if (!recordsFile.empty()) {
             std::remove(recordsFile.c_str());
         }
+        if (!traceFile.empty()) {
+            std::remove(traceFile.c_str());
+        }
     }
 
-    void StartSim(std::vector<std::string> args) {
-        sim = std::make_unique<ScaleSimProcess>(std::move(args));
+    // Everything the scale has received so far, from its trace.
+    std::string ReceivedByTheScale() const {
+        std::ifstream trace(traceFile);
+        const std::string received = "scale-sim pty < ";
+        std::string text, line;
+        while (std::getline(trace, line)) {
+            if (line.rfind(received, 0) != 0) {
+                continue;
+            }
+            for (size_t i = received.size(); i < line.size(); ++i) {
+                if (line[i] == '\\' && i + 1 < line.size() &&
+                    (line[i + 1] == 'r' || line[i + 1] == 'n')) {
+                    text += line[++i] == 'r' ? '\r' : '\n';
+                } else {
+                    text += line[i];
+                }
+            }
+        }
+        return text;
+    }
+
+    // `traced`: every byte the scale receives is kept (ReceivedByTheScale).
+    void StartSim(std::vector<std::string> args, bool traced = false) {
+        if (traced) {
+            traceFile = ::testing::TempDir() + "qel-sim-trace-" + std::to_string(::getpid());
+            args.push_back("--trace");
+        }
+        sim = std::make_unique<ScaleSimProcess>(ScaleSimProcess::DefaultPath(), std::move(args),
+                                                traceFile);
         device->SetConnectionKind(0);
         ASSERT_TRUE(device->SetParameter("COM", sim->PtyPath().c_str()));
         ASSERT_TRUE(device->SetParameter("baud", "9600"));
@@ -92,7 +123,16 @@ protected:
     CVESKDeviceInterface* device = qeltest::DeviceOf(scale);
     std::unique_ptr<ScaleSimProcess> sim;
     std::string recordsFile;
+    std::string traceFile;
 };
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
 
 int32_t UnitCodeOf(const std::string& unit) {
     if (unit == "kg")
@@ -227,6 +267,109 @@ TEST_F(AlibiEndToEndTest, RepliesInSmallChunksAndAtTheLineRate) {
     ASSERT_EQ(Read(2), (std::vector<int32_t>{0, 1}));
     EXPECT_EQ(scale->GetAlibiRecordCount(), 40);
     EXPECT_EQ(scale->GetAlibiRecord(40).recordId, 1);
+}
+
+// ---- reads that end early, and the reads after them ----
+
+class AlibiEarlyEndTest : public AlibiEndToEndTest {
+protected:
+    // Reads with EndAlibiReadAfter(recordId) set in the status-0 callback.
+    std::vector<int32_t> ReadEndingAfter(int64_t recordId) {
+        recorder.Clear();
+        recorder.EndReadAfterHeader(scale.get(), recordId);
+        EXPECT_TRUE(scale->StartAlibiRead(CallbackRecorder::OnProgress,
+                                          CallbackRecorder::OnStatusEndingEarly));
+        return recorder.WaitForStatuses(2, 20s);
+    }
+
+    std::vector<std::string> StoredLines() {
+        std::vector<std::string> lines;
+        for (int64_t i = 1; i <= scale->GetAlibiLineCount(); ++i) {
+            lines.push_back(scale->GetAlibiRecordLine(i));
+        }
+        return lines;
+    }
+
+    // The lines of the records file as the scale sends them.
+    std::vector<std::string> SentLines(const std::vector<ExpectedRecord>& records, size_t count) {
+        std::vector<std::string> lines;
+        for (size_t i = 0; i < count && i < records.size(); ++i) {
+            lines.push_back(Line(records[i]) + "\r\n");
+        }
+        return lines;
+    }
+};
+
+TEST_F(AlibiEarlyEndTest, EndsAfterTheAskedRecord) {
+    const auto records = WriteRecordsFile(30);
+    StartSim({"--pty", "--records-file", recordsFile}, true);
+    ASSERT_EQ(ReadEndingAfter(26), (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(Occurrences(ReceivedByTheScale(), "Salibinext\r\n"), 5u) << "records 30 to 26";
+    EXPECT_STREQ(device->GetParameter("baud"), "9600");
+    EXPECT_STREQ(device->GetParameter("parity"), "N");
+    EXPECT_EQ(scale->GetAlibiRecordCount(), 30);
+    EXPECT_EQ(scale->GetAlibiLineCount(), 5);
+    EXPECT_EQ(StoredLines(), SentLines(records, 5));
+    EXPECT_EQ(scale->GetAlibiRecord(5).recordId, 26);
+}
+
+TEST_F(AlibiEarlyEndTest, TheNextReadGetsTheWholeMemory) {
+    const auto records = WriteRecordsFile(30);
+    StartSim({"--pty", "--records-file", recordsFile}, true);
+    ASSERT_EQ(ReadEndingAfter(29), (std::vector<int32_t>{0, 1}));
+    const size_t before = ReceivedByTheScale().size();
+
+    ASSERT_EQ(Read(2), (std::vector<int32_t>{0, 1}));
+    const std::string second = ReceivedByTheScale().substr(before);
+    // The scale still listens at the transfer settings: two silences, then the listing.
+    EXPECT_EQ(second.rfind("Salibitrn\r\nSalibitrn\r\nSalibiprn\r\n", 0), 0u) << second;
+    EXPECT_EQ(Occurrences(second, "Salibinext\r\n"), 31u);
+    EXPECT_EQ(scale->GetAlibiLineCount(), 30);
+    EXPECT_EQ(StoredLines(), SentLines(records, 30));
+    // The whole listing brought the scale back to its own settings.
+    EXPECT_TRUE(scale->SendST(500));
+}
+
+TEST_F(AlibiEarlyEndTest, AReadStoppedHalfWayIsFollowedByAWholeOne) {
+    const auto records = WriteRecordsFile(200);
+    StartSim({"--pty", "--records-file", recordsFile, "--pace"});
+    recorder.Clear();
+    ASSERT_TRUE(scale->StartAlibiRead(CallbackRecorder::OnProgress, CallbackRecorder::OnStatus));
+    ASSERT_GE(recorder.WaitForProgress(5, 10s).size(), 5u);
+    // What the program's stop button does.
+    EXPECT_TRUE(device->StopListener());
+    EXPECT_TRUE(device->Disconnect());
+    const int64_t stopped = scale->GetAlibiLineCount();
+    EXPECT_GE(stopped, 5);
+    EXPECT_LT(stopped, 200) << "stopped half-way";
+    EXPECT_EQ(StoredLines(), SentLines(records, static_cast<size_t>(stopped)));
+
+    // Stopped before its end line, the read left the transfer settings in place; the
+    // program's next read sets its own again (a pseudo-terminal refuses parity E).
+    ASSERT_TRUE(device->SetParameter("baud", "9600"));
+    ASSERT_TRUE(device->SetParameter("parity", "N"));
+    ASSERT_TRUE(device->Connect());
+    ASSERT_EQ(Read(2, 30s), (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(scale->GetAlibiRecordCount(), 200);
+    EXPECT_EQ(StoredLines(), SentLines(records, 200));
+}
+
+TEST_F(AlibiEarlyEndTest, ARepeatReadFetchesOnlyTheNewRecordsAndTheOneItChecks) {
+    StartSim({"--pty", "--records", "40", "--seed", "2", "--grow", "3"}, true);
+    ASSERT_EQ(Read(2), (std::vector<int32_t>{0, 1}));
+    const std::vector<std::string> first = StoredLines();
+    ASSERT_EQ(first.size(), 40u);
+
+    ASSERT_TRUE(sim->SignalAndWait(SIGUSR1, "records 43"));
+    const size_t before = ReceivedByTheScale().size();
+    ASSERT_EQ(ReadEndingAfter(40), (std::vector<int32_t>{0, 1}));
+    EXPECT_EQ(Occurrences(ReceivedByTheScale().substr(before), "Salibinext\r\n"), 4u);
+    EXPECT_EQ(scale->GetAlibiRecordCount(), 43);
+    const std::vector<std::string> repeat = StoredLines();
+    ASSERT_EQ(repeat.size(), 4u);
+    EXPECT_EQ(scale->GetAlibiRecord(1).recordId, 43);
+    EXPECT_EQ(scale->GetAlibiRecord(3).recordId, 41);
+    EXPECT_EQ(repeat[3], first[0]) << "the newest record of the first read, byte for byte";
 }
 
 }  // namespace

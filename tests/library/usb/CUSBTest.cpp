@@ -107,15 +107,15 @@ TEST_F(UsbTransportTest, ParametersWhileClosed) {
     EXPECT_TRUE(standin.Calls("FT_SetBaudRate").empty());
 }
 
-// The line opens as 8 data bits without parity whatever was set before; a
-// later "parity" or "bits" sends the stored pair to the converter.
+// The stored "bits" and "parity" reach the converter when it opens, and
+// again whenever one of them is set on the open line.
 TEST_F(UsbTransportTest, ParityAndBitsReachTheOpenConverter) {
     ASSERT_TRUE(usb->SetParam("parity", "E"));
     ASSERT_TRUE(usb->SetParam("bits", "7"));
     ASSERT_TRUE(usb->SetParam("baud", "4800"));
     OpenSecond();
     EXPECT_EQ(standin.Calls("FT_SetDataCharacteristics"),
-              Lines{"FT_SetDataCharacteristics 1 8 0 0 -> 0"});
+              Lines{"FT_SetDataCharacteristics 1 7 0 2 -> 0"});
     EXPECT_EQ(standin.Calls("FT_SetBaudRate"), Lines{"FT_SetBaudRate 1 4800 -> 0"});
     EXPECT_EQ(second.SlaveBaud(), 4800);
 
@@ -138,6 +138,19 @@ TEST_F(UsbTransportTest, ParityAndBitsReachTheOpenConverter) {
     EXPECT_EQ(second.SlaveBaud(), 115200);
     EXPECT_FALSE(usb->SetParam("bits", "9"));
     EXPECT_FALSE(usb->SetParam("parity", "X"));
+}
+
+// A rate outside the table changes nothing on the line, and says so.
+TEST_F(UsbTransportTest, ARefusedBaudOnTheOpenLineIsReportedAndNotSentAgain) {
+    OpenSecond();
+    standin.ClearLog();
+    for (const char* rate : {"300", "12345", "0", "fast"}) {
+        EXPECT_FALSE(usb->SetParam("baud", rate)) << rate;
+    }
+    EXPECT_TRUE(standin.Log().empty());
+    EXPECT_STREQ(usb->GetParam("baud"), "9600");
+    EXPECT_TRUE(usb->SetParam("baud", "19200"));
+    EXPECT_EQ(standin.Log(), Lines{"FT_SetBaudRate 1 19200 -> 0"});
 }
 
 TEST_F(UsbTransportTest, ReadAsksD2xxForAtMost1000Bytes) {
@@ -290,11 +303,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedListing{"DetailsFail", "device locid=0x21\nfail FT_GetDeviceInfoList 18\n", false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A D2XX call that fails on the way through Open or Close.
+// A D2XX call that fails on the way through Open.
 struct FailingCall {
     const char* function;
     bool openResult;
-    bool openAfterwards;
+    // FT_Close calls: a converter whose set-up failed is closed at once.
+    size_t closes;
 };
 
 void PrintTo(const FailingCall& call, std::ostream* os) {
@@ -307,32 +321,63 @@ protected:
         usb.reset();
         qel::ReleaseUsbLibrary();
     }
+
+    void OpenWith(const std::string& failure) {
+        standin.Configure(StandinD2xx::ConverterOnPty("FT0001", 0x21, scale.SlavePath()) + failure +
+                          "\n");
+        qel::LoadUsbLibrary();
+        usb = std::make_unique<CUSB>();
+        ASSERT_TRUE(usb->SetParam("device", "1"));
+        ASSERT_TRUE(usb->SetParam("parity", "O"));
+    }
+
     StandinD2xx standin;
     PtyPair scale;
     std::unique_ptr<CUSB> usb;
 };
 
-TEST_P(UsbFailingCallTest, OpenReportsItAndCloseReleasesTheConverter) {
+TEST_P(UsbFailingCallTest, OpenReportsItAndLeavesNothingOpen) {
     const FailingCall& c = GetParam();
-    standin.Configure(StandinD2xx::ConverterOnPty("FT0001", 0x21, scale.SlavePath()) + "fail " +
-                      c.function + "\n");
-    qel::LoadUsbLibrary();
-    usb = std::make_unique<CUSB>();
-    ASSERT_TRUE(usb->SetParam("device", "1"));
+    OpenWith(std::string("fail ") + c.function);
     EXPECT_EQ(usb->Open(), c.openResult);
-    EXPECT_EQ(usb->IsOpen(), c.openAfterwards);
+    EXPECT_EQ(usb->IsOpen(), c.openResult);
     EXPECT_STREQ(usb->GetParam("active"), "1");
+    EXPECT_EQ(standin.Calls("FT_Close").size(), c.closes);
     EXPECT_TRUE(usb->Close());
     EXPECT_FALSE(usb->IsOpen());
-    EXPECT_EQ(standin.Calls("FT_Close").size(), c.openAfterwards ? 1u : 0u);
+    EXPECT_EQ(standin.Calls("FT_Close").size(), c.openResult ? 1u : c.closes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Calls, UsbFailingCallTest,
-                         ::testing::Values(FailingCall{"FT_Open", false, false},
-                                           FailingCall{"FT_SetTimeouts", false, true},
-                                           FailingCall{"FT_SetDataCharacteristics", false, true},
-                                           FailingCall{"FT_SetBaudRate", false, true},
-                                           FailingCall{"FT_SetLatencyTimer", true, true}),
+                         ::testing::Values(FailingCall{"FT_Open", false, 0},
+                                           FailingCall{"FT_SetTimeouts", false, 1},
+                                           FailingCall{"FT_SetDataCharacteristics", false, 1},
+                                           FailingCall{"FT_SetBaudRate", false, 1},
+                                           FailingCall{"FT_SetLatencyTimer", true, 0}),
+                         [](const auto& info) { return std::string(info.param.function); });
+
+// The steps of the set-up that make Open fail.
+class UsbFailedSetUpTest : public UsbFailingCallTest {};
+
+// The next Open after a failed set-up sets the converter up again, whole.
+TEST_P(UsbFailedSetUpTest, TheNextOpenSetsTheConverterUpAgain) {
+    OpenWith(std::string("fail ") + GetParam().function + " 4 once");
+    ASSERT_FALSE(usb->Open());
+    standin.ClearLog();
+    ASSERT_TRUE(usb->Open()) << usb->LastError();
+    EXPECT_EQ(standin.Log(), (Lines{
+                                 "FT_Open 0 -> 0",
+                                 "FT_SetTimeouts 0 5 20 -> 0",
+                                 "FT_SetDataCharacteristics 0 8 0 1 -> 0",
+                                 "FT_SetBaudRate 0 9600 -> 0",
+                                 "FT_SetLatencyTimer 0 2 -> 0",
+                             }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, UsbFailedSetUpTest,
+                         ::testing::Values(FailingCall{"FT_SetTimeouts", false, 1},
+                                           FailingCall{"FT_SetDataCharacteristics", false, 1},
+                                           FailingCall{"FT_SetBaudRate", false, 1}),
                          [](const auto& info) { return std::string(info.param.function); });
 
 TEST(UsbFailingCall, AFailedCloseStillCountsAsClosed) {

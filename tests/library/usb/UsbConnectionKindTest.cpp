@@ -3,8 +3,10 @@
 // changes or the object goes, and never before the converter is closed.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "PtyPair.h"
@@ -13,6 +15,7 @@
 
 namespace {
 
+using namespace std::chrono_literals;
 using qeltest::PtyPair;
 using qeltest::StandinD2xx;
 using Lines = std::vector<std::string>;
@@ -136,6 +139,45 @@ TEST_F(UsbConnectionKindTest, AnotherObjectLeavingUsbKeepsThisConverterUsable) {
     EXPECT_NE(standin.Log().back(), "unload") << "still this object's";
     scale.reset();
     EXPECT_EQ(standin.Log().back(), "unload") << "unloaded with its last user";
+}
+
+// A driver can take long to list its converters or to reload. Another object
+// meanwhile keeps answering at once, from the list it has.
+TEST_F(UsbConnectionKindTest, ASlowListingElsewhereHoldsNothingUp) {
+    struct Case {
+        const char* name;
+        const char* slowCall;
+        std::string converters;
+        const char* countAfter;
+    };
+    const Case cases[] = {
+        {"listing", "FT_CreateDeviceInfoList",
+         StandinD2xx::ConverterOnPty("FT0003", 0x23, first.SlavePath()), "1"},
+        {"reload", "FT_Reload", "device serial=FT0004 locid=0\n", "?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Device()->SetConnectionKind(kUsb);
+        ASSERT_STREQ(Device()->GetParameter("count"), "2");
+        standin.Configure(c.converters + "slow " + c.slowCall + " 1500\n");
+        ScalePtr other{GetVESKScaleInstance()};
+        std::thread listing(
+            [&] { static_cast<CVESKDeviceInterface*>(other.get())->SetConnectionKind(kUsb); });
+        for (int attempt = 0;
+             attempt < 500 && standin.IndexOf(std::string("slow ") + c.slowCall) < 0; ++attempt) {
+            std::this_thread::sleep_for(10ms);
+        }
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_STREQ(Device()->GetParameter("count"), "2");
+        EXPECT_TRUE(Device()->SetParameter("device", "2"));
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+        listing.join();
+        EXPECT_STREQ(Device()->GetParameter("count"), c.countAfter) << "the new listing counts";
+        other.reset();
+        standin.Configure(StandinD2xx::ConverterOnPty("FT0001", 0x21, first.SlavePath()) +
+                          StandinD2xx::ConverterOnPty("FT0002", 0x22, second.SlavePath()));
+        standin.ClearLog();
+    }
 }
 
 }  // namespace

@@ -46,6 +46,8 @@ public:
 
     const Replies& LastReplies() const { return last_; }
     const AlibiMemory& Memory() const { return memory_; }
+    // The scale reads its memory as it is at each command.
+    AlibiMemory& Memory() { return memory_; }
 
 private:
     static WifiSettings DefaultWifi() {
@@ -471,13 +473,23 @@ TEST(AlibiMemory, IsTheSameForTheSameSeed) {
     EXPECT_TRUE(anyDifferent);
 }
 
+namespace {
+
+// Writes `text` to a records file `name` in the test's folder; returns its path.
+std::string RecordsFile(const char* name, const std::string& text) {
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream file(path, std::ios::binary);
+    file << text;
+    return path;
+}
+
+}  // namespace
+
 TEST(AlibiMemory, LoadsRecordLinesFromAFile) {
-    const std::string path = ::testing::TempDir() + "scale-sim-records.txt";
-    {
-        std::ofstream file(path, std::ios::binary);
-        file << "# two records\r\n7;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\r\n\r\n"
-                "6;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0\n";
-    }
+    const std::string path =
+        RecordsFile("scale-sim-records.txt",
+                    "# two records\r\n7;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\r\n\r\n"
+                    "6;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0\n");
     AlibiMemory memory;
     std::string error;
     ASSERT_TRUE(AlibiMemory::Load(path, memory, error)) << error;
@@ -486,4 +498,94 @@ TEST(AlibiMemory, LoadsRecordLinesFromAFile) {
     EXPECT_EQ(memory.Line(1), "6;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0");
     EXPECT_FALSE(AlibiMemory::Load(path + ".missing", memory, error));
     EXPECT_FALSE(error.empty());
+}
+
+namespace {
+
+// The first field of what the scale sent: a record's number, or the whole reply.
+std::string Head(const std::string& reply) {
+    return reply.substr(0, reply.find_first_of(";\r"));
+}
+
+}  // namespace
+
+TEST(ScaleModel, StaysInATransferThatWasLeftOpen) {
+    // Each step: bytes at a line speed, and the head of the reply (a record number, the
+    // first identity line, an answer) or "" for none.
+    const struct {
+        const char* bytes;
+        LineState line;
+        const char* head;
+    } steps[] = {
+        {"Salibitrn\r\n", kConfigured, "Malibitrn"},
+        {"Salibiprn\r\n", kTransfer, "Type:SIM 6/C1"},
+        {"Salibinext\r\n", kTransfer, "3"},
+        // The program has gone back to its own settings: noise to the scale.
+        {"ST\r\n", kConfigured, ""},
+        {"Salibitrn\r\n", kConfigured, ""},
+        {"Salibinext\r\n", kConfigured, ""},
+        // At the transfer settings the listing goes on where it was left.
+        {"Salibinext\r\n", kTransfer, "2"},
+        {"Salibinext\r\n", LineState{115200, 'N'}, ""},
+        // A new read: announced again at 115200, then listed from the top.
+        {"Salibitrn\r\n", kTransfer, "Malibitrn"},
+        {"Salibiprn\r\n", LineState{115200, 'E'}, "Type:SIM 6/C1"},
+        {"Salibinext\r\n", kTransfer, "3"},
+        {"Salibinext\r\n", kTransfer, "2"},
+        {"Salibinext\r\n", kTransfer, "1"},
+        {"Salibinext\r\n", kTransfer, "Malibiprn"},
+        // The listing has ended: the scale is back at its configured settings.
+        {"ST\r\n", kTransfer, ""},
+        {"ST\r\n", kConfigured, "MT"},
+    };
+    Scale scale;
+    int number = 0;
+    for (const auto& step : steps) {
+        ++number;
+        EXPECT_EQ(Head(scale.Talk(step.bytes, step.line)), step.head)
+            << "step " << number << ": " << step.bytes << " at " << step.line.baud;
+    }
+}
+
+TEST(ScaleModel, RecordsWeighedDuringATransferGoOnTop) {
+    Scale scale;
+    StartTransfer(scale);
+    EXPECT_EQ(Head(Next(scale)), "3");
+    const std::string second = scale.Memory().Line(1);
+    scale.Memory().AddOnTop(2, 7);
+    EXPECT_EQ(Next(scale), second + "\r\n") << "the listing does not move";
+    EXPECT_NE(scale.Talk("Salibiprn\r\n", kTransfer).find("\r\nRecords:5\r\n"), std::string::npos);
+    EXPECT_EQ(Head(Next(scale)), "5");
+    // A memory cleared in the middle of a listing ends it.
+    Next(scale);
+    scale.Memory() = AlibiMemory::Generate(1, 9);
+    EXPECT_EQ(Head(Next(scale)), "1");
+    EXPECT_EQ(Next(scale), "Malibiprn\r\n");
+}
+
+TEST(AlibiMemory, GrowsAsIfItHadBeenGeneratedLarger) {
+    AlibiMemory grown = AlibiMemory::Generate(40, 5);
+    grown.AddOnTop(3, 5);
+    grown.AddOnTop(2, 5);
+    const AlibiMemory larger = AlibiMemory::Generate(45, 5);
+    ASSERT_EQ(grown.Count(), 45);
+    for (std::int64_t i = 0; i < 45; ++i) {
+        ASSERT_EQ(grown.Line(i), larger.Line(i)) << i;
+    }
+    EXPECT_EQ(Head(grown.Line(0)), "45");
+}
+
+TEST(AlibiMemory, NumbersNewRecordsOfALoadedFileOnFromItsCount) {
+    const std::string path = RecordsFile("scale-sim-grow-records.txt",
+                                         "2;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1\n"
+                                         "1;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0\n");
+    AlibiMemory memory;
+    std::string error;
+    ASSERT_TRUE(AlibiMemory::Load(path, memory, error)) << error;
+    memory.AddOnTop(1, 3);
+    ASSERT_EQ(memory.Count(), 3);
+    EXPECT_EQ(Head(memory.Line(0)), "3");
+    EXPECT_EQ(Split(memory.Line(0), ';').size(), 12u);
+    EXPECT_EQ(memory.Line(1), "2;2019-03-01;12:00:01;3;U1;P2;1.5;2.0;0.5;kg;3;1");
+    EXPECT_EQ(memory.Line(2), "1;2019-03-01;11:00:00;2;U1;P2;1;1;0;g;0;0");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <fstream>
 
 #include "LineClients.h"
@@ -143,8 +144,9 @@ TEST(ScaleSimProcess, RefusesAddressesOutsideTheLoopbackNetwork) {
 TEST(ScaleSimProcess, ExplainsItselfInHelp) {
     std::string help;
     EXPECT_EQ(ScaleSimProcess::RunToEnd({"--help"}, &help), 0);
-    for (const char* option : {"--pty", "--link", "--tcp", "--records", "--silent-at",
-                               "--garbage-at", "--pace", "--fw-refuse", "--wifi-log"}) {
+    for (const char* option :
+         {"--pty", "--link", "--tcp", "--records", "--silent-at", "--garbage-at", "--pace",
+          "--fw-refuse", "--wifi-log", "--grow", "--one-scale", "SIGUSR1", "SIGHUP"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
 }
@@ -285,4 +287,129 @@ TEST(ScaleSimProcess, HandsTheLineToTheWifiModuleAndBack) {
         lines += line + "|";
     }
     EXPECT_EQ(lines, "+++|AT+CWJAP_DEF=\"VESK-Office\",\"tarvo2019\"|<ESC>|");
+}
+
+namespace {
+
+// A whole listing at the transfer settings: the count line's number and every record line.
+struct Listing {
+    std::string count;
+    std::vector<std::string> records;
+};
+
+Listing ListAll(FdClient& port) {
+    Listing listing;
+    port.Send("Salibiprn\r\n");
+    const std::string identity = port.CollectLines(5);
+    const std::size_t count = identity.find("Records:");
+    if (count != std::string::npos) {
+        listing.count = identity.substr(count + 8, identity.find('\r', count) - count - 8);
+    }
+    for (int i = 0; i < 10000; ++i) {
+        port.Send("Salibinext\r\n");
+        const std::string line = port.CollectLines(1);
+        if (line.empty() || line == "Malibiprn\r\n") {
+            break;
+        }
+        listing.records.push_back(line);
+    }
+    return listing;
+}
+
+std::string RecordNumber(const std::string& line) {
+    return line.substr(0, line.find(';'));
+}
+
+}  // namespace
+
+TEST(ScaleSimProcess, KeepsATransferOpenWhileThePortIsClosed) {
+    ScaleSimProcess sim({"--records", "3"});
+    {
+        SerialClient port(sim.PtyPath(), B9600);
+        EXPECT_EQ(port.Exchange("Salibitrn\r\n"), "Malibitrn\r\n");
+        port.SetSpeed(B115200, true);
+        port.Send("Salibiprn\r\n");
+        port.CollectLines(5);
+        EXPECT_EQ(RecordNumber(port.Exchange("Salibinext\r\n")), "3");
+    }
+    // The program stopped and comes back at its own settings.
+    SerialClient port(sim.PtyPath(), B9600);
+    EXPECT_EQ(port.Exchange("Salibitrn\r\n"), "") << "the scale listens at 115200 baud";
+    EXPECT_EQ(port.Exchange("ST\r\n"), "");
+    port.SetSpeed(B115200, true);
+    EXPECT_EQ(RecordNumber(port.Exchange("Salibinext\r\n")), "2");
+    EXPECT_EQ(port.Exchange("Salibitrn\r\n"), "Malibitrn\r\n");
+    const Listing again = ListAll(port);
+    EXPECT_EQ(again.count, "3");
+    ASSERT_EQ(again.records.size(), 3u);
+    EXPECT_EQ(RecordNumber(again.records[0]), "3");
+    port.SetSpeed(B9600);
+    EXPECT_EQ(port.Exchange("ST\r\n"), "MT\r\n") << "a whole listing ends the transfer";
+}
+
+TEST(ScaleSimProcess, OneScaleKeepsItsTransferAcrossConnections) {
+    const struct {
+        std::vector<std::string> args;
+        const char* nextOnTheSecondConnection;
+    } cases[] = {
+        {{"--tcp", "127.0.0.6:0", "--records", "3"}, "Malibiprn\r\n"},  // a new scale each time
+        {{"--tcp", "127.0.0.6:0", "--records", "3", "--one-scale"}, "2"},
+    };
+    for (const auto& c : cases) {
+        ScaleSimProcess sim(c.args);
+        {
+            TcpClient first(sim.TcpAddress(), sim.TcpPort());
+            first.Send("Salibiprn\r\n");
+            first.CollectLines(5);
+            EXPECT_EQ(RecordNumber(first.Exchange("Salibinext\r\n")), "3");
+        }
+        TcpClient second(sim.TcpAddress(), sim.TcpPort());
+        EXPECT_EQ(RecordNumber(second.Exchange("Salibinext\r\n")), c.nextOnTheSecondConnection)
+            << c.args.back();
+    }
+}
+
+TEST(ScaleSimProcess, PutsNewRecordsOnTopOnSigusr1) {
+    ScaleSimProcess sim({"--records", "4", "--seed", "3", "--grow", "2", "--any-baud"});
+    SerialClient port(sim.PtyPath());
+    const Listing before = ListAll(port);
+    ASSERT_EQ(before.records.size(), 4u);
+
+    ASSERT_TRUE(sim.SignalAndWait(SIGUSR1, "records 6"));
+    const Listing after = ListAll(port);
+    EXPECT_EQ(after.count, "6");
+    ASSERT_EQ(after.records.size(), 6u);
+    EXPECT_EQ(RecordNumber(after.records[0]), "6");
+    EXPECT_EQ(RecordNumber(after.records[1]), "5");
+    EXPECT_EQ(std::vector<std::string>(after.records.begin() + 2, after.records.end()),
+              before.records)
+        << "the older records stay byte for byte";
+
+    ScaleSimProcess larger({"--records", "6", "--seed", "3", "--any-baud"});
+    SerialClient largerPort(larger.PtyPath());
+    EXPECT_EQ(ListAll(largerPort).records, after.records) << "as if started with 6 records";
+}
+
+TEST(ScaleSimProcess, ReadsItsRecordsFileAgainOnSighup) {
+    const std::string path = ::testing::TempDir() + "scale-sim-reload-records.txt";
+    const auto write = [&path](const std::string& text) {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << text;
+    };
+    write(
+        "2;2019-03-01;12:00:02;1;U1;P1;1;1;0;kg;0;1\n1;2019-03-01;12:00:01;1;U1;P1;1;1;0;kg;0;1\n");
+    ScaleSimProcess sim({"--records-file", path, "--any-baud"});
+    SerialClient port(sim.PtyPath());
+    EXPECT_EQ(ListAll(port).count, "2");
+
+    write("1;2024-01-01;08:00:00;1;U9;P9;5;5;0;g;0;1\n");  // the memory was cleared
+    ASSERT_TRUE(sim.SignalAndWait(SIGHUP, "records 1"));
+    const Listing cleared = ListAll(port);
+    EXPECT_EQ(cleared.count, "1");
+    EXPECT_EQ(cleared.records,
+              std::vector<std::string>{"1;2024-01-01;08:00:00;1;U9;P9;5;5;0;g;0;1\r\n"});
+
+    std::remove(path.c_str());
+    ASSERT_TRUE(sim.SignalAndWait(SIGHUP, "records 1")) << "an unreadable file changes nothing";
+    EXPECT_EQ(ListAll(port).records, cleared.records);
 }

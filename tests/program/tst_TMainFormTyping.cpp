@@ -63,11 +63,6 @@ QList<Row> byNet(QList<Row> rows, Qt::SortOrder order) {
     return rows;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class TMainFormTypingTest : public QObject {
@@ -86,12 +81,10 @@ private slots:
     void init() {
         settings_.clear();
         answerer_.clear();
-        presetSerialConnection(QString::fromStdString(sim_->PtyPath()));
-        form_ = std::make_unique<TMainForm>(QStringList{libraryDir()});
-        form_->setDisplayFormats(polishFormats());
+        form_ = windowAfterRead(QString::fromStdString(sim_->PtyPath()));
+        QVERIFY(form_ != nullptr);
         form_->show();
         QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        QVERIFY(readScale(*form_));
         QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
         table_ = rowsOf(gridRows(*form_));
         QCOMPARE(table_.size(), 1500);
@@ -164,7 +157,7 @@ private slots:
         child<QPushButton>(*form_, "btnCsvExport")->click();
         const QList<Row> expected =
             byNet(matching(table_, QStringLiteral("P01")), Qt::AscendingOrder);
-        const QList<QByteArray> lines = readAll(path).split('\n');
+        const QList<QByteArray> lines = fileContents(path).split('\n');
         // Titles, one line per row, and the empty piece after the last CR LF.
         QCOMPARE(lines.size(), expected.size() + 2);
         QList<QString> written;

@@ -43,20 +43,30 @@ bool RecordPredicate::accepts(int row) const {
     if (missingField_) {
         return false;
     }
-    return acceptsDateTime(row) && acceptsText(row, product_, criteria_.product) &&
-           acceptsText(row, user_, criteria_.user) && acceptsMass(row) && acceptsRecordId(row);
+    return acceptsBounds(row, dateTime_, &RecordTableModel::integerAt, criteria_.dateTimeFrom,
+                         criteria_.dateTimeTo) &&
+           acceptsText(row, product_, criteria_.product) &&
+           acceptsText(row, user_, criteria_.user) &&
+           acceptsBounds(row, mass_, &RecordTableModel::realAt, criteria_.massFrom,
+                         criteria_.massTo) &&
+           acceptsBounds(row, recordId_, &RecordTableModel::integerAt, criteria_.idFrom,
+                         criteria_.idTo);
 }
 
-bool RecordPredicate::acceptsDateTime(int row) const {
-    if (dateTime_ < 0) {
+// Written so that a mass that is not a number fails both bounds.
+template <typename Value>
+bool RecordPredicate::acceptsBounds(int row, int column,
+                                    Value (RecordTableModel::*read)(int, int) const,
+                                    const std::optional<Value>& from,
+                                    const std::optional<Value>& to) const {
+    if (column < 0) {
         return true;
     }
-    if (table_.isNull(row, dateTime_)) {
+    if (table_.isNull(row, column)) {
         return false;
     }
-    const qint64 value = table_.integerAt(row, dateTime_);
-    return !(criteria_.dateTimeFrom && value < *criteria_.dateTimeFrom) &&
-           !(criteria_.dateTimeTo && value > *criteria_.dateTimeTo);
+    const Value value = (table_.*read)(row, column);
+    return !(from && !(value >= *from)) && !(to && !(value <= *to));
 }
 
 bool RecordPredicate::acceptsText(int row, int column, const QString& text) const {
@@ -64,28 +74,4 @@ bool RecordPredicate::acceptsText(int row, int column, const QString& text) cons
         return true;
     }
     return !table_.isNull(row, column) && table_.textAt(row, column).contains(text);
-}
-
-bool RecordPredicate::acceptsMass(int row) const {
-    if (mass_ < 0) {
-        return true;
-    }
-    if (table_.isNull(row, mass_)) {
-        return false;
-    }
-    const double value = table_.realAt(row, mass_);
-    return !(criteria_.massFrom && !(value >= *criteria_.massFrom)) &&
-           !(criteria_.massTo && !(value <= *criteria_.massTo));
-}
-
-bool RecordPredicate::acceptsRecordId(int row) const {
-    if (recordId_ < 0) {
-        return true;
-    }
-    if (table_.isNull(row, recordId_)) {
-        return false;
-    }
-    const qint64 value = table_.integerAt(row, recordId_);
-    return !(criteria_.idFrom && value < *criteria_.idFrom) &&
-           !(criteria_.idTo && value > *criteria_.idTo);
 }

@@ -19,10 +19,11 @@ public:
     bool accepts(int row) const;
 
 private:
-    bool acceptsDateTime(int row) const;
+    // Inclusive bounds on a number column (none: every row passes).
+    template <typename Value>
+    bool acceptsBounds(int row, int column, Value (RecordTableModel::*read)(int, int) const,
+                       const std::optional<Value>& from, const std::optional<Value>& to) const;
     bool acceptsText(int row, int column, const QString& text) const;
-    bool acceptsMass(int row) const;
-    bool acceptsRecordId(int row) const;
 
     const FilterCriteria& criteria_;
     const RecordTableModel& table_;

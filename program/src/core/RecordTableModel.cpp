@@ -165,28 +165,27 @@ void RecordTableModel::appendCellText(int row, int column, QString& out) const {
 namespace {
 // Dates beyond any real memory (corrupt records) must not grow it forever.
 constexpr qsizetype kMaxFormattedTexts = 200'000;
-}  // namespace
 
-const QString& RecordTableModel::dayText(QDate date) const {
-    auto text = dayTexts_.constFind(date.toJulianDay());
-    if (text == dayTexts_.constEnd()) {
-        if (dayTexts_.size() >= kMaxFormattedTexts) {
-            dayTexts_.clear();
+template <typename Key, typename Format>
+const QString& cachedText(QHash<Key, QString>& texts, Key key, Format format) {
+    auto text = texts.constFind(key);
+    if (text == texts.constEnd()) {
+        if (texts.size() >= kMaxFormattedTexts) {
+            texts.clear();
         }
-        text = dayTexts_.insert(date.toJulianDay(), formats_.date(date));
+        text = texts.insert(key, format());
     }
     return *text;
 }
 
+}  // namespace
+
+const QString& RecordTableModel::dayText(QDate date) const {
+    return cachedText(dayTexts_, date.toJulianDay(), [&] { return formats_.date(date); });
+}
+
 const QString& RecordTableModel::timeText(QTime time) const {
-    auto text = timeTexts_.constFind(time.msecsSinceStartOfDay());
-    if (text == timeTexts_.constEnd()) {
-        if (timeTexts_.size() >= kMaxFormattedTexts) {
-            timeTexts_.clear();
-        }
-        text = timeTexts_.insert(time.msecsSinceStartOfDay(), formats_.time(time));
-    }
-    return *text;
+    return cachedText(timeTexts_, time.msecsSinceStartOfDay(), [&] { return formats_.time(time); });
 }
 
 void RecordTableModel::forgetFormattedTexts() {

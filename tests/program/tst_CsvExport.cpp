@@ -14,11 +14,6 @@
 
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 std::vector<TestRecord> twoRecords() {
     TestRecord first;
     first.recordId = 1;
@@ -92,7 +87,7 @@ private slots:
         RecordFilterProxy shown(&table);
         const QString path = dir_.filePath(QStringLiteral("header.csv"));
         QVERIFY(ExportGridToCsv(shown, table, path).ok);
-        const QByteArray bytes = readAll(path);
+        const QByteArray bytes = fileContents(path);
         QVERIFY(bytes.startsWith(header));
         QVERIFY(bytes.endsWith(stable));
     }
@@ -109,7 +104,7 @@ private slots:
             "Stabilnosc;\r\n"
             "2;05.01.2024 08:30:15;3;ANNA;\"A;B \"\"x\"\"\";12,25;2;0,5;kg;Nie;\r\n"
             "1;05.01.2024;3;ANNA;P0001;1,5;2;0,5;kg;Tak;\r\n";
-        QCOMPARE(readAll(path), expected);
+        QCOMPARE(fileContents(path), expected);
     }
 
     void filteredAndSortedRowsAreWhatIsWritten() {
@@ -120,7 +115,7 @@ private slots:
         shown.sort(0, Qt::AscendingOrder);
         const QString sorted = dir_.filePath(QStringLiteral("sorted.csv"));
         QVERIFY(ExportGridToCsv(shown, table, sorted).ok);
-        const QList<QByteArray> lines = readAll(sorted).split('\n');
+        const QList<QByteArray> lines = fileContents(sorted).split('\n');
         QVERIFY(lines[1].startsWith("1;"));
         QVERIFY(lines[2].startsWith("2;"));
 
@@ -129,7 +124,7 @@ private slots:
         shown.setCriteria(buildRecordFilter(inputs, LanguageTexts(), polishFormats()).criteria);
         const QString empty = dir_.filePath(QStringLiteral("empty.csv"));
         QVERIFY(ExportGridToCsv(shown, table, empty).ok);
-        QCOMPARE(readAll(empty),
+        QCOMPARE(fileContents(empty),
                  QByteArray("RecID;Data_Czas;Numer;ID_uzytkownika;ID_produktu;Netto;Brutto;Tara;"
                             "Jednostka;Stabilnosc;\r\n"));
     }
@@ -142,7 +137,7 @@ private slots:
         RecordFilterProxy shown(&table);
         const QString path = dir_.filePath(QStringLiteral("utf8.csv"));
         QVERIFY(ExportGridToCsv(shown, table, path).ok);
-        const QByteArray bytes = readAll(path);
+        const QByteArray bytes = fileContents(path);
         QVERIFY(!bytes.startsWith("\xEF\xBB\xBF"));
         QVERIFY(bytes.contains(QStringLiteral("Łukasz").toUtf8()));
     }
@@ -157,7 +152,7 @@ private slots:
         loadRecords(table, twoRecords(), Language::Polish, polishFormats());
         RecordFilterProxy shown(&table);
         QVERIFY(ExportGridToCsv(shown, table, path).ok);
-        QVERIFY(!readAll(path).contains('#'));
+        QVERIFY(!fileContents(path).contains('#'));
     }
 
     void unwritableFolderLeavesNoFile() {
@@ -219,7 +214,7 @@ private slots:
         std::signal(SIGXFSZ, previousHandler);
         QVERIFY(!result.ok);
         QVERIFY(!result.error.isEmpty());
-        QCOMPARE(readAll(path), QByteArray("old\r\n"));
+        QCOMPARE(fileContents(path), QByteArray("old\r\n"));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
                  QStringList{QStringLiteral("big.csv")});
     }

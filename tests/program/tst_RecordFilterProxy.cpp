@@ -1,6 +1,8 @@
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTest>
 
+#include "RecordConversion.h"
 #include "RecordFilterProxy.h"
 #include "RecordTableModel.h"
 #include "TestSupport.h"
@@ -29,6 +31,16 @@ std::vector<TestRecord> sampleRecords() {
         records.push_back(record);
     }
     return records;
+}
+
+FilterCriteria criteriaOf(const FilterInputs& inputs) {
+    return buildRecordFilter(inputs, LanguageTexts(), polishFormats()).criteria;
+}
+
+FilterCriteria productCriteria(const QString& product) {
+    FilterInputs inputs;
+    inputs.product = product;
+    return criteriaOf(inputs);
 }
 
 QList<qint64> shownIds(const RecordFilterProxy& proxy) {
@@ -186,6 +198,117 @@ private slots:
         proxy_->setCriteria(buildRecordFilter(inputs, LanguageTexts(), polishFormats()).criteria);
         proxy_->sort(0, Qt::AscendingOrder);
         QCOMPARE(shownIds(*proxy_), (QList<qint64>{1, 2, 3, 4}));
+    }
+
+    // Row by row, a header walks its sections for every removal: a grid of a
+    // million rows took seconds per key.
+    void filterChangeTellsTheViewOnce() {
+        QSignalSpy resets(proxy_.get(), &QAbstractItemModel::modelReset);
+        QSignalSpy removals(proxy_.get(), &QAbstractItemModel::rowsRemoved);
+        QSignalSpy insertions(proxy_.get(), &QAbstractItemModel::rowsInserted);
+        proxy_->setCriteria(productCriteria(QStringLiteral("AB")));
+        proxy_->setCriteria(FilterCriteria());
+        QCOMPARE(resets.count(), 2);
+        QCOMPARE(removals.count(), 0);
+        QCOMPARE(insertions.count(), 0);
+        // Asking again for what is shown tells nothing.
+        proxy_->setCriteria(FilterCriteria());
+        QCOMPARE(resets.count(), 2);
+    }
+
+    void sortIsOneLayoutChangeThatFollowsTheRecords() {
+        const QPersistentModelIndex record3 = proxy_->index(3, 2);  // newest first: id 3
+        QCOMPARE(proxy_->index(3, 0).data().toLongLong(), qint64(3));
+        QSignalSpy layouts(proxy_.get(), &QAbstractItemModel::layoutChanged);
+        QSignalSpy resets(proxy_.get(), &QAbstractItemModel::modelReset);
+        proxy_->sort(0, Qt::AscendingOrder);
+        QCOMPARE(layouts.count(), 1);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(record3.row(), 2);
+        QCOMPARE(record3.column(), 2);
+        QCOMPARE(proxy_->index(record3.row(), 0).data().toLongLong(), qint64(3));
+    }
+
+    void changesWithinAFrameAreOnePass() {
+        proxy_->setDeferredPassRows(0);
+        QSignalSpy passes(proxy_.get(), &RecordFilterProxy::passApplied);
+        QSignalSpy resets(proxy_.get(), &QAbstractItemModel::modelReset);
+        FilterInputs inputs;
+        inputs.idTo = QStringLiteral("4");
+        proxy_->setCriteria(criteriaOf(inputs));
+        proxy_->sort(5, Qt::DescendingOrder);
+        proxy_->sort(0, Qt::AscendingOrder);
+        // Until the pass, the grid keeps what it showed.
+        QVERIFY(proxy_->isPassPending());
+        QCOMPARE(shownIds(*proxy_), (QList<qint64>{6, 5, 4, 3, 2, 1}));
+        QVERIFY(passes.wait(2000));
+        QCOMPARE(shownIds(*proxy_), (QList<qint64>{1, 2, 3, 4}));
+        QCOMPARE(passes.count(), 1);
+        QCOMPARE(resets.count(), 1);
+        QVERIFY(!proxy_->isPassPending());
+    }
+
+    void waitingChangesApplyAtOnceWhenAsked() {
+        proxy_->setDeferredPassRows(0);
+        proxy_->setCriteria(productCriteria(QStringLiteral("AB")));
+        proxy_->applyPendingChanges();
+        QVERIFY(!proxy_->isPassPending());
+        QCOMPARE(shownIds(*proxy_), (QList<qint64>{5, 1}));
+    }
+
+    void newTableTakesTheWaitingChanges() {
+        proxy_->setDeferredPassRows(0);
+        FilterInputs inputs;
+        inputs.idFrom = QStringLiteral("5");
+        proxy_->setCriteria(criteriaOf(inputs));
+        proxy_->sort(0, Qt::AscendingOrder);
+        loadRecords(*table_, sampleRecords(), Language::Polish, polishFormats());
+        QVERIFY(!proxy_->isPassPending());
+        QCOMPARE(shownIds(*proxy_), (QList<qint64>{5, 6}));
+    }
+
+    // Typing on narrows what is shown; the result must be what a fresh
+    // filter of the whole table gives, sorted or not.
+    void typingOnMatchesAFreshFilter_data() {
+        QTest::addColumn<int>("sortColumn");
+        QTest::newRow("unsorted") << -1;
+        QTest::newRow("sorted by product") << 4;
+    }
+
+    void typingOnMatchesAFreshFilter() {
+        QFETCH(int, sortColumn);
+        proxy_->sort(sortColumn, Qt::DescendingOrder);
+        for (const char* text : {"A", "AB", "AB-", "AB", "B", ""}) {
+            proxy_->setCriteria(productCriteria(QLatin1String(text)));
+            RecordFilterProxy fresh(table_.get());
+            fresh.sort(sortColumn, Qt::DescendingOrder);
+            fresh.setCriteria(productCriteria(QLatin1String(text)));
+            QCOMPARE(shownIds(*proxy_), shownIds(fresh));
+        }
+    }
+
+    void negativeMassesAndEmptyFieldsSort() {
+        std::vector<TestRecord> records = sampleRecords();
+        records[0].net = -2.5f;
+        records[3].net = -0.25f;
+        RecordLayout layout = standardLayout();
+        layout.add(QStringLiteral("XYZ"), FieldType::Text);  // never filled: null
+        table_->defineFields(layout);
+        RecordBatch batch;
+        const RecordConverter converter(layout, LanguageTexts(), polishFormats());
+        for (auto record = records.rbegin(); record != records.rend(); ++record) {
+            converter.append(record->view(), batch);
+        }
+        table_->appendRows(std::move(batch));
+        proxy_->sort(5, Qt::AscendingOrder);
+        QCOMPARE(shownIds(*proxy_), (QList<qint64>{1, 4, 2, 3, 5, 6}));
+        proxy_->sort(5, Qt::DescendingOrder);
+        QCOMPARE(shownIds(*proxy_), (QList<qint64>{6, 5, 3, 2, 4, 1}));
+        // Equal (empty) values keep arrival order either way.
+        proxy_->sort(10, Qt::AscendingOrder);
+        QCOMPARE(shownIds(*proxy_), (QList<qint64>{6, 5, 4, 3, 2, 1}));
+        proxy_->sort(10, Qt::DescendingOrder);
+        QCOMPARE(shownIds(*proxy_), (QList<qint64>{6, 5, 4, 3, 2, 1}));
     }
 
 private:

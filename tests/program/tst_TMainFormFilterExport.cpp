@@ -39,11 +39,6 @@ QList<QString> firstColumn(const TMainForm& form) {
     return ids;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class TMainFormFilterExportTest : public QObject {
@@ -67,10 +62,8 @@ private slots:
     void init() {
         settings_.clear();
         answerer_.clear();
-        presetSerialConnection(QString::fromStdString(sim_->PtyPath()));
-        form_ = std::make_unique<TMainForm>(QStringList{libraryDir()});
-        form_->setDisplayFormats(polishFormats());
-        QVERIFY(readScale(*form_));
+        form_ = windowAfterRead(QString::fromStdString(sim_->PtyPath()));
+        QVERIFY(form_ != nullptr);
         QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
         QCOMPARE(count(), QStringLiteral("4"));
     }
@@ -170,7 +163,7 @@ private slots:
         child<QPushButton>(*form_, "btnCsvExport")->click();
         const QString written = folder.filePath(QStringLiteral("data.csv"));
         QVERIFY(QFile::exists(written));
-        QCOMPARE(readAll(written),
+        QCOMPARE(fileContents(written),
                  QByteArray("RecID;Data_Czas;Numer;ID_uzytkownika;ID_produktu;Netto;Brutto;Tara;"
                             "Jednostka;Stabilnosc;\r\n"
                             "3;05.01.2024 12:00:01;11;U01;O'Brien;0,5;0,5;0;g;Nie;\r\n"
@@ -215,7 +208,7 @@ private slots:
         answerer_.setFileDialogAnswer(folder.filePath(QStringLiteral("none.CSV")));
         edit("leProdukt")->setText(QStringLiteral("nothing"));
         child<QPushButton>(*form_, "btnCsvExport")->click();
-        QCOMPARE(readAll(folder.filePath(QStringLiteral("none.CSV"))),
+        QCOMPARE(fileContents(folder.filePath(QStringLiteral("none.CSV"))),
                  QByteArray("RecID;Data_Czas;Numer;ID_uzytkownika;ID_produktu;Netto;Brutto;Tara;"
                             "Jednostka;Stabilnosc;\r\n"));
     }
@@ -252,7 +245,7 @@ private slots:
         QVERIFY(answerer_.messages()[0].text.startsWith(path + QLatin1Char('\n')));
         QVERIFY(answerer_.messages()[0].text.size() > path.size() + 1);
         // The earlier file is untouched and no temporary file is left.
-        QCOMPARE(readAll(path), QByteArray("previous export\r\n"));
+        QCOMPARE(fileContents(path), QByteArray("previous export\r\n"));
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files),
                  QStringList{QStringLiteral("full.csv")});
     }

@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr qsizetype kFlushBytes = 1 << 20;
+constexpr qsizetype kFlushChars = 1 << 19;
 
-bool needsQuotes(const QString& value) {
+bool needsQuotes(QStringView value) {
     for (QChar c : value) {
         const char16_t u = c.unicode();
         if (u == u';' || u == u'"' || u == u'\r' || u == u'\n') {
@@ -20,17 +20,24 @@ bool needsQuotes(const QString& value) {
     return false;
 }
 
-void appendItem(QString& line, const QString& value) {
-    if (needsQuotes(value)) {
-        QString quoted = value;
+// Quotes the item that begins at `start` when it needs it, then ends it.
+void endItem(QString& line, qsizetype start) {
+    if (needsQuotes(QStringView(line).mid(start))) {
+        QString quoted = line.mid(start);
         quoted.replace(u'"', QLatin1String("\"\""));
+        line.truncate(start);
         line += u'"';
         line += quoted;
         line += u'"';
-    } else {
-        line += value;
     }
     line += u';';
+}
+
+// Writes the text and empties it, keeping its room for the next chunk.
+bool writeUtf8(QSaveFile& file, QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    text.resize(0);
+    return file.write(bytes) == bytes.size();
 }
 
 }  // namespace
@@ -50,30 +57,31 @@ CsvExportResult ExportGridToCsv(const QAbstractProxyModel& shownRows, const Reco
         return {false, file.errorString()};
     }
     const int columns = table.columnCount();
-    QString line;
+    // Rows are gathered as text and turned into UTF-8 a chunk at a time: a
+    // conversion and an allocation per row would cost more than the values.
+    QString text;
+    text.reserve(kFlushChars + 1024);
     for (int column = 0; column < columns; ++column) {
-        appendItem(line, table.headerData(column, Qt::Horizontal).toString());
+        const qsizetype start = text.size();
+        text += table.headerData(column, Qt::Horizontal).toString();
+        endItem(text, start);
     }
-    line += QLatin1String("\r\n");
-    QByteArray pending = line.toUtf8();
+    text += QLatin1String("\r\n");
 
     const int rows = shownRows.rowCount();
     for (int row = 0; row < rows; ++row) {
         const int tableRow = shownRows.mapToSource(shownRows.index(row, 0)).row();
-        line.clear();
         for (int column = 0; column < columns; ++column) {
-            appendItem(line, table.cellText(tableRow, column));
+            const qsizetype start = text.size();
+            table.appendCellText(tableRow, column, text);
+            endItem(text, start);
         }
-        line += QLatin1String("\r\n");
-        pending += line.toUtf8();
-        if (pending.size() >= kFlushBytes) {
-            if (file.write(pending) != pending.size()) {
-                return {false, file.errorString()};
-            }
-            pending.clear();
+        text += QLatin1String("\r\n");
+        if (text.size() >= kFlushChars && !writeUtf8(file, text)) {
+            return {false, file.errorString()};
         }
     }
-    if (file.write(pending) != pending.size()) {
+    if (!writeUtf8(file, text)) {
         return {false, file.errorString()};
     }
     // Qt 6.4's commit() ignores a failed flush of the last buffered bytes and

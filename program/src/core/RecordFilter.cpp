@@ -60,6 +60,13 @@ bool FilterCriteria::isEmpty() const {
            !massTo && !idFrom && !idTo;
 }
 
+bool FilterCriteria::narrows(const FilterCriteria& wider) const {
+    FilterCriteria sameTexts = *this;
+    sameTexts.product = wider.product;
+    sameTexts.user = wider.user;
+    return sameTexts == wider && product.contains(wider.product) && user.contains(wider.user);
+}
+
 QString AppendClause(const QString& expression, bool condition, const QString& clause) {
     if (!condition) {
         return expression;

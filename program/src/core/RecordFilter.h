@@ -43,6 +43,10 @@ struct FilterCriteria {
     std::optional<qint64> idTo;
 
     bool isEmpty() const;
+    // Every row that passes these criteria passes `wider` too: the same
+    // conditions, with product and user texts that contain the wider ones.
+    bool narrows(const FilterCriteria& wider) const;
+    bool operator==(const FilterCriteria& other) const = default;
 };
 
 struct RecordFilter {

@@ -1,5 +1,6 @@
 #include "RecordTableModel.h"
 
+#include <charconv>
 #include <cstring>
 
 RecordTableModel::RecordTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -51,7 +52,7 @@ void RecordTableModel::appendRows(RecordBatch&& batch) {
 
 void RecordTableModel::setDisplayFormats(const DisplayFormats& formats) {
     formats_ = formats;
-    cachedDay_ = -1;
+    forgetFormattedTexts();
     if (!rows_.empty()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
     }
@@ -125,32 +126,71 @@ QStringView RecordTableModel::textAt(int row, int column) const {
 }
 
 QString RecordTableModel::cellText(int row, int column) const {
+    QString text;
+    appendCellText(row, column, text);
+    return text;
+}
+
+void RecordTableModel::appendCellText(int row, int column, QString& out) const {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount() ||
         isNull(row, column)) {
-        return {};
+        return;
     }
     switch (layout_.fields()[column].type) {
-        case FieldType::Integer64:
-            return QString::number(integerAt(row, column));
+        case FieldType::Integer64: {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, integerAt(row, column));
+            out += QLatin1StringView(digits, end.ptr - digits);
+            return;
+        }
         case FieldType::DateTime: {
             const qint64 value = integerAt(row, column);
-            const QDate date = decodeDate(value);
+            out += dayText(decodeDate(value));
             const QTime time = decodeTime(value);
-            if (date.toJulianDay() != cachedDay_) {
-                cachedDay_ = date.toJulianDay();
-                cachedDayText_ = formats_.date(date);
+            if (time != QTime(0, 0)) {
+                out += u' ';
+                out += timeText(time);
             }
-            if (time == QTime(0, 0)) {
-                return cachedDayText_;
-            }
-            return cachedDayText_ + u' ' + formats_.time(time);
+            return;
         }
         case FieldType::Real:
-            return formats_.number(realAt(row, column));
+            out += formats_.number(realAt(row, column));
+            return;
         case FieldType::Text:
-            return textAt(row, column).toString();
+            out += textAt(row, column);
+            return;
     }
-    return {};
+}
+
+namespace {
+// Dates beyond any real memory (corrupt records) must not grow it forever.
+constexpr qsizetype kMaxFormattedTexts = 200'000;
+
+template <typename Key, typename Format>
+const QString& cachedText(QHash<Key, QString>& texts, Key key, Format format) {
+    auto text = texts.constFind(key);
+    if (text == texts.constEnd()) {
+        if (texts.size() >= kMaxFormattedTexts) {
+            texts.clear();
+        }
+        text = texts.insert(key, format());
+    }
+    return *text;
+}
+
+}  // namespace
+
+const QString& RecordTableModel::dayText(QDate date) const {
+    return cachedText(dayTexts_, date.toJulianDay(), [&] { return formats_.date(date); });
+}
+
+const QString& RecordTableModel::timeText(QTime time) const {
+    return cachedText(timeTexts_, time.msecsSinceStartOfDay(), [&] { return formats_.time(time); });
+}
+
+void RecordTableModel::forgetFormattedTexts() {
+    dayTexts_.clear();
+    timeTexts_.clear();
 }
 
 int RecordTableModel::compare(int rowA, int rowB, int column) const {

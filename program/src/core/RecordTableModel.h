@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 
 #include "DisplayFormats.h"
 #include "RecordLayout.h"
@@ -45,6 +46,8 @@ public:
     QStringView textAt(int row, int column) const;
     // The value's text as the grid shows it and the export writes it.
     QString cellText(int row, int column) const;
+    // The same text appended, without a string of its own.
+    void appendCellText(int row, int column, QString& out) const;
     // Orders two rows by one column: nulls first, then by value.
     int compare(int rowA, int rowB, int column) const;
 
@@ -61,7 +64,12 @@ private:
     DisplayFormats formats_;
     quint64 layoutGeneration_ = 0;
     quint64 dataGeneration_ = 0;
-    // Neighbouring rows mostly share their day: its text is kept.
-    mutable qint64 cachedDay_ = -1;
-    mutable QString cachedDayText_;
+    // A memory holds a few thousand days and at most 86,400 times of day,
+    // each shown by many rows in any order (a sort by mass scatters them):
+    // their texts are formatted once.
+    const QString& dayText(QDate date) const;
+    const QString& timeText(QTime time) const;
+    void forgetFormattedTexts();
+    mutable QHash<qint64, QString> dayTexts_;
+    mutable QHash<int, QString> timeTexts_;
 };

@@ -128,9 +128,15 @@ void TMainForm::connectHandlers() {
     connect(PanUstawienia, &TSettingsPanel::refreshRequested, this, &TMainForm::btnRefreshClick);
     connect(PanUstawienia, &TSettingsPanel::saveRequested, this, &TMainForm::ZastosujClick);
     connect(PanUstawienia, &TSettingsPanel::languageChosen, this, &TMainForm::chooseLanguage);
-    // Sorting changes what the grid shows, not how many rows pass.
-    connect(DataSource1, &QAbstractItemModel::modelReset, this, [this] {
+    // The shown rows follow the filter and the order at once on a small
+    // table, within a frame on a large one: the count and the sort indicator
+    // follow them.
+    connect(DataSource1, &RecordFilterProxy::passApplied, this, [this] {
         DBGrid1->horizontalHeader()->setSortIndicatorShown(DataSource1->sortColumn() >= 0);
+        if (countAwaitsPass_) {
+            countAwaitsPass_ = false;
+            Panel1->setRecordCount(QString::number(DataSource1->rowCount()));
+        }
     });
     connectReadSession();
 }
@@ -437,7 +443,10 @@ void TMainForm::chbDataClick() {
     DBGrid1->setToolTip(filter.expression);
     DBGrid1->viewport()->setToolTip(filter.expression);
     DataSource1->setCriteria(filter.criteria);
-    Panel1->setRecordCount(QString::number(DataSource1->rowCount()));
+    countAwaitsPass_ = DataSource1->isPassPending();
+    if (!countAwaitsPass_) {
+        Panel1->setRecordCount(QString::number(DataSource1->rowCount()));
+    }
 }
 
 void TMainForm::btnCsvExportClick() {
@@ -453,6 +462,9 @@ void TMainForm::btnCsvExportClick() {
         return;
     }
     const QString path = csvFileNameFor(chosen.first());
+    // The file holds what the filter controls ask for, even a change made
+    // just before the click.
+    DataSource1->applyPendingChanges();
     const CsvExportResult result = ExportGridToCsv(*DataSource1, *ClientDataSet1, path);
     if (!result.ok) {
         QMessageBox box(QMessageBox::Warning, texts_.text(u"error"),

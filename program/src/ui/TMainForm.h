@@ -101,6 +101,7 @@ private:
     LanguageTexts texts_;
     DisplayFormats formats_;
     QString filterExpression_;
+    bool countAwaitsPass_ = false;  // the count label waits for the grid's pass
     ReadState readState_ = ReadState::None;
     Language readLanguage_ = Language::Polish;  // in force when the read started
 

@@ -116,6 +116,11 @@ RecordLayout standardLayout(Language language) {
     return RecordLayout::fromColumnLine(standardColumnLine(), LanguageTexts(language));
 }
 
+QByteArray fileContents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QString libraryDir() {
     return QStringLiteral(QELSCALE_DIR);
 }
@@ -170,6 +175,16 @@ bool readScale(TMainForm& form, int timeoutMs) {
     }
     QTest::mouseClick(button, Qt::LeftButton);
     return QTest::qWaitFor([&] { return button->isEnabled(); }, timeoutMs);
+}
+
+std::unique_ptr<TMainForm> windowAfterRead(const QString& port) {
+    presetSerialConnection(port);
+    auto form = std::make_unique<TMainForm>(QStringList{libraryDir()});
+    form->setDisplayFormats(polishFormats());
+    if (!readScale(*form)) {
+        return nullptr;
+    }
+    return form;
 }
 
 QStringList gridTitles(const TMainForm& form) {

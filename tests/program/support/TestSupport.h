@@ -109,9 +109,16 @@ void presetSerialConnection(const QString& port, const QString& baud = QStringLi
 // False when it does not end within the time.
 bool readScale(TMainForm& form, int timeoutMs = 30000);
 
+// A window with Polish formats that has read the scale on this line
+// (presetSerialConnection, then readScale); null when the read did not end.
+std::unique_ptr<TMainForm> windowAfterRead(const QString& port);
+
 // Texts of the grid as it shows them: the titles, then each shown row.
 QStringList gridTitles(const TMainForm& form);
 QList<QStringList> gridRows(const TMainForm& form);
+
+// The whole file, or nothing when it cannot be read.
+QByteArray fileContents(const QString& path);
 
 // Where the test programs find the parts they run.
 QString libraryDir();

@@ -71,6 +71,7 @@ void CVESKDevice::DestroyTransport() {
 void CVESKDevice::SetConnectionKind(int32_t kind) {
     DestroyTransport();
     ReleaseUsb();
+    connectFailure_ = Failure();  // a reason belongs to the transport it came from
     connectionKind_ = kind;
     if (kind == kKindUsb) {
         LoadUsbLibrary();
@@ -89,6 +90,10 @@ bool CVESKDevice::SetParameter(const char* key, const char* value) {
 }
 
 const char* CVESKDevice::GetParameter(const char* key) {
+    if (key != nullptr && std::strcmp(key, "error") == 0) {
+        errorText_ = connectFailure_.Text();
+        return errorText_.c_str();
+    }
     if (key != nullptr && std::strcmp(key, "ConnectionKind") == 0) {
         switch (connectionKind_) {
             case 0:
@@ -105,9 +110,21 @@ const char* CVESKDevice::GetParameter(const char* key) {
 }
 
 bool CVESKDevice::Connect() {
-    if (!transport_ || !transport_->Open()) {
+    if (!transport_) {
+        connectFailure_ = Failure(FailureCode::kInvalid,
+                                  "connection kind " + FormatInt(connectionKind_) +
+                                      ": not 0 (RS232), 1 (USB) or 2 (ETH)");
+        TraceFailure("connect", connectFailure_);
         return false;
     }
+    if (!transport_->Open()) {
+        connectFailure_ = transport_->LastFailure();
+        if (!connectFailure_.Failed()) {
+            connectFailure_ = Failure(FailureCode::kOther, "the connection could not be opened");
+        }
+        return false;
+    }
+    connectFailure_ = Failure();
     wifi_ = std::make_unique<WiFiModule>(transport_.get());
     return true;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "QELScale.h"
+#include "platform/Failure.h"
 
 namespace qel {
 
@@ -69,6 +70,10 @@ private:
     std::unique_ptr<WiFiModule> wifi_;
     std::unique_ptr<WatcherThread> listener_;
     int32_t connectionKind_ = 1;
+    // Why the last Connect failed; none after a successful one. The text
+    // GetParameter("error") returned lives in errorText_.
+    Failure connectFailure_;
+    std::string errorText_;
     bool usbLoaded_ = false;  // this object holds the D2XX library
 
     std::vector<std::string> firmwareLines_;

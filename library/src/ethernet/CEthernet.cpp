@@ -26,15 +26,6 @@ constexpr int kSendStallMs = 5000;
 // list without end.
 constexpr size_t kMaxResponders = 4096;
 
-// A failure inside one operation, raised with its short text and handled in
-// the same operation: the caller sees only false.
-class EthernetFailure : public std::runtime_error {
-public:
-    EthernetFailure(const char* text, const std::string& reason)
-        : std::runtime_error(reason.empty() ? std::string(text)
-                                            : std::string(text) + " (" + reason + ")") {}
-};
-
 bool Is(const char* key, const char* name) {
     return std::strcmp(key, name) == 0;
 }
@@ -239,61 +230,73 @@ bool CEthernet::Open() {
         }
         settings = LinkSettings{ip_, protocol_, port_, routing_ == kBroadcast};
     }
-    std::string failure;
+    Outcome<std::shared_ptr<Link>> made;
     try {
-        std::shared_ptr<Link> link = MakeLink(settings);
-        if (Publish(link)) {
-            return true;
-        }
-        link->Stop();
-        failure = "couldnt connect (closed while opening)";
-    } catch (const EthernetFailure& error) {
-        failure = error.what();
+        made = MakeLink(settings);
     } catch (const std::system_error& error) {
-        failure = std::string("couldnt start (") + error.what() + ")";
+        // The receiving or service thread could not be started.
+        made.failure = Failure(FailureCode::kOther, settings.ip + ": cannot start a thread (" +
+                                                        SystemErrorText(error.code().value()) + ")");
     }
-    std::lock_guard lock(mutex_);
-    opening_.reset();
-    lastError_ = failure;
+    if (made.value && Publish(made.value)) {
+        ClearFailure();
+        return true;
+    }
+    if (made.value) {
+        made.value->Stop();
+        made.failure = Failure(FailureCode::kClosed, settings.ip + ": closed while connecting");
+    }
+    {
+        std::lock_guard lock(mutex_);
+        opening_.reset();
+    }
+    Fail("Ethernet open", std::move(made.failure));
     return false;
 }
 
 // A link that fails half-made stops what it started as it goes.
-std::shared_ptr<CEthernet::Link> CEthernet::MakeLink(const LinkSettings& settings) {
+Outcome<std::shared_ptr<CEthernet::Link>> CEthernet::MakeLink(const LinkSettings& settings) {
+    Outcome<std::shared_ptr<Link>> made;
     std::optional<uint32_t> address = ParseIpv4(settings.ip);
     if (!address || *address == 0) {
         // inet_addr would make a text that is no address 255.255.255.255, a
         // broadcast; and 0.0.0.0 (the "0" of a new transport) would reach
         // this machine itself. Neither is the module.
-        throw EthernetFailure("wrong address", settings.ip);
+        made.failure = Failure(FailureCode::kInvalid, "'" + settings.ip + "': not an IPv4 address");
+        return made;
     }
-    std::string reason;
     auto link = std::make_shared<Link>();
     const auto kind = settings.protocol == kTcp ? Socket::Kind::kStream : Socket::Kind::kDatagram;
-    link->socket = Socket::Create(kind, &reason);
-    if (!link->socket) {
-        throw EthernetFailure("wrong socket", reason);
+    Outcome<std::unique_ptr<Socket>> created = Socket::Create(kind);
+    if (!created.value) {
+        made.failure = std::move(created.failure);
+        return made;
     }
+    link->socket = std::move(created.value);
     ExposeOpening(link);
     link->destination = Ipv4Endpoint{*address, static_cast<uint16_t>(settings.port)};
     if (settings.broadcast) {
         ClearResponders();
     }
-    if (kind == Socket::Kind::kStream) {
-        if (!link->socket->Connect(link->destination, kConnectTimeoutMs, &reason)) {
-            throw EthernetFailure("couldnt connect", reason);
-        }
-    } else if (!link->socket->BindAnyPort(&reason)) {
-        throw EthernetFailure("wrong socket", reason);
+    made.failure = kind == Socket::Kind::kStream
+                       ? link->socket->Connect(link->destination, kConnectTimeoutMs)
+                       : link->socket->BindAnyPort();
+    if (made.failure.Failed()) {
+        return made;
     }
     link->receiver = std::make_unique<ReceiverThread>(*this, *link->socket, *address);
     if (settings.port != kModulePort) {
-        link->service = TibboService::Start(*address, settings.broadcast, &reason);
-        if (!link->service) {
-            throw EthernetFailure("couldnt start", reason);
+        Outcome<std::unique_ptr<TibboService>> service =
+            TibboService::Start(*address, settings.broadcast);
+        if (!service.value) {
+            link->Stop();
+            made.failure = std::move(service.failure);
+            return made;
         }
+        link->service = std::move(service.value);
     }
-    return link;
+    made.value = std::move(link);
+    return made;
 }
 
 void CEthernet::ExposeOpening(const std::shared_ptr<Link>& link) {
@@ -327,16 +330,12 @@ bool CEthernet::Close() {
         return true;
     }
     bool closed = true;
-    try {
-        std::string reason;
-        // A datagram socket has no connection to end.
-        if (link->socket->GetKind() == Socket::Kind::kStream &&
-            !link->socket->ShutdownSend(&reason)) {
-            throw EthernetFailure("failed to disconnect", reason);
+    // A datagram socket has no connection to end.
+    if (link->socket->GetKind() == Socket::Kind::kStream) {
+        if (Failure ended = link->socket->ShutdownSend(); ended.Failed()) {
+            Fail("Ethernet close", std::move(ended));
+            closed = false;
         }
-    } catch (const EthernetFailure& failure) {
-        SetLastError(failure.what());
-        closed = false;
     }
     link->Stop();
     return closed;
@@ -348,33 +347,27 @@ bool CEthernet::IsOpen() {
 
 bool CEthernet::Write(std::string data) {
     std::shared_ptr<Link> link = CurrentLink();
-    try {
-        if (!link) {
-            throw EthernetFailure("failed to send", "not open");
-        }
-        std::string reason;
-        if (link->socket->GetKind() == Socket::Kind::kStream) {
-            const std::string_view text(data.c_str());  // up to the first zero byte
-            if (!link->socket->SendAll(text, kSendStallMs, &reason)) {
-                throw EthernetFailure("failed to send", reason);
-            }
-        } else {
-            const bool broadcast = routing_ == kBroadcast;
-            if (broadcast) {
-                ClearResponders();  // the list answers this datagram
-            }
-            if (!link->socket->SendTo(data, link->destination, broadcast, kSendStallMs, &reason)) {
-                throw EthernetFailure("failed to send", reason);
-            }
-        }
-        return true;
-    } catch (const EthernetFailure& failure) {
-        SetLastError(failure.what());
-        if (link) {
-            DropLink(link);  // the caller must Open again
-        }
+    if (!link) {
+        Fail("Ethernet write", Failure(FailureCode::kClosed, IpText() + ": not open"));
         return false;
     }
+    Failure sent;
+    if (link->socket->GetKind() == Socket::Kind::kStream) {
+        const std::string_view text(data.c_str());  // up to the first zero byte
+        sent = link->socket->SendAll(text, kSendStallMs);
+    } else {
+        const bool broadcast = routing_ == kBroadcast;
+        if (broadcast) {
+            ClearResponders();  // the list answers this datagram
+        }
+        sent = link->socket->SendTo(data, link->destination, broadcast, kSendStallMs);
+    }
+    if (sent.Failed()) {
+        Fail("Ethernet write", std::move(sent));
+        DropLink(link);  // the caller must Open again
+        return false;
+    }
+    return true;
 }
 
 bool CEthernet::Read(std::string& out, int32_t& count) {
@@ -422,11 +415,6 @@ void CEthernet::AbandonModuleUpdate() {
     update.reset();  // abandons the run and waits for it
 }
 
-std::string CEthernet::LastError() const {
-    std::lock_guard lock(mutex_);
-    return lastError_;
-}
-
 std::shared_ptr<CEthernet::Link> CEthernet::CurrentLink() const {
     std::lock_guard lock(mutex_);
     return link_;
@@ -441,11 +429,6 @@ void CEthernet::DropLink(const std::shared_ptr<Link>& link) {
         }
     }
     link->Stop();
-}
-
-void CEthernet::SetLastError(std::string text) {
-    std::lock_guard lock(mutex_);
-    lastError_ = std::move(text);
 }
 
 void CEthernet::AddResponder(std::string address) {

@@ -71,9 +71,6 @@ public:
     // Ends a running load and waits for its status (WatekFirmTibbo::Abandon).
     void AbandonModuleUpdate();
 
-    // Why the last Open, Close or Write failed, for a developer to see.
-    std::string LastError() const;
-
 private:
     struct Link;
 
@@ -90,7 +87,7 @@ private:
         bool broadcast = false;
     };
 
-    std::shared_ptr<Link> MakeLink(const LinkSettings& settings);
+    Outcome<std::shared_ptr<Link>> MakeLink(const LinkSettings& settings);
     // Lets Close end the connect of `link`, which Open is making.
     void ExposeOpening(const std::shared_ptr<Link>& link);
     // Makes `link` the open connection; false when Close came first.
@@ -98,7 +95,6 @@ private:
     std::shared_ptr<Link> CurrentLink() const;
     // Stops the threads of `link` and forgets it if it is still the current.
     void DropLink(const std::shared_ptr<Link>& link);
-    void SetLastError(std::string text);
 
     bool SetPort(const char* value);
     std::string IpText() const;
@@ -121,12 +117,11 @@ private:
     // One Open at a time. It is held through a connect of up to 10 s, so
     // nothing but Open takes it.
     std::mutex openMutex_;
-    mutable std::mutex mutex_;  // ip_, link_, opening_, lastError_
+    mutable std::mutex mutex_;  // ip_, link_, opening_
     std::string ip_ = "0";
     std::shared_ptr<Link> link_;
     std::shared_ptr<Link> opening_;  // the connection Open is making
     std::atomic<bool> connected_{false};
-    std::string lastError_;
 
     std::mutex updateMutex_;
     std::unique_ptr<WatekFirmTibbo> moduleUpdate_;

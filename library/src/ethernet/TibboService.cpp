@@ -16,15 +16,21 @@ constexpr int kSendStallMs = 1000;
 
 }  // namespace
 
-std::unique_ptr<CEthernet::TibboService> CEthernet::TibboService::Start(uint32_t moduleAddress,
-                                                                        bool broadcast,
-                                                                        std::string* error) {
-    std::unique_ptr<Socket> socket = Socket::Create(Socket::Kind::kDatagram, error);
-    if (!socket || !socket->BindAnyPort(error)) {
-        return nullptr;
+Outcome<std::unique_ptr<CEthernet::TibboService>> CEthernet::TibboService::Start(
+    uint32_t moduleAddress, bool broadcast) {
+    Outcome<std::unique_ptr<TibboService>> started;
+    Outcome<std::unique_ptr<Socket>> created = Socket::Create(Socket::Kind::kDatagram);
+    if (!created.value) {
+        started.failure = std::move(created.failure);
+        return started;
+    }
+    if (Failure bound = created.value->BindAnyPort(); bound.Failed()) {
+        started.failure = std::move(bound);
+        return started;
     }
     Ipv4Endpoint peer{moduleAddress, static_cast<uint16_t>(CEthernet::kModulePort)};
-    return std::unique_ptr<TibboService>(new TibboService(std::move(socket), peer, broadcast));
+    started.value.reset(new TibboService(std::move(created.value), peer, broadcast));
+    return started;
 }
 
 CEthernet::TibboService::TibboService(std::unique_ptr<Socket> socket, Ipv4Endpoint peer,
@@ -57,7 +63,8 @@ std::string CEthernet::TibboService::Command(const std::string& command, int wai
         toBroadcast = broadcast_ && !peerAnswered_;
     }
     replyEvent_.Reset();
-    socket_->SendTo(command, peer, toBroadcast, kSendStallMs, nullptr);
+    // A lost command shows as a missing reply, which the caller handles.
+    socket_->SendTo(command, peer, toBroadcast, kSendStallMs);
     replyEvent_.Wait(std::chrono::milliseconds(waitMs));
     std::lock_guard replyLock(replyMutex_);
     return reply_;

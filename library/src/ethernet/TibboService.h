@@ -20,12 +20,11 @@ namespace qel {
 
 class CEthernet::TibboService {
 public:
-    // Aims at port 65535 of `moduleAddress` and starts receiving. Null when
-    // its socket cannot be made, with the reason in `error`. With
-    // `broadcast` the address may reach several modules: the first that
-    // answers is the one the channel talks to from then on.
-    static std::unique_ptr<TibboService> Start(uint32_t moduleAddress, bool broadcast,
-                                               std::string* error);
+    // Aims at port 65535 of `moduleAddress` and starts receiving. None when
+    // its socket cannot be made, and why. With `broadcast` the address may
+    // reach several modules: the first that answers is the one the channel
+    // talks to from then on.
+    static Outcome<std::unique_ptr<TibboService>> Start(uint32_t moduleAddress, bool broadcast);
     ~TibboService();  // StopService
 
     // Baud index 0..7 of the baud table; parity index 0 none, 1 even, 2 odd.

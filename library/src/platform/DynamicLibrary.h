@@ -6,13 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "platform/Failure.h"
+
 namespace qel {
 
 class DynamicLibrary {
 public:
-    // Null when the library is not installed or cannot be loaded, with the
-    // loader's reason in `error`.
-    static std::unique_ptr<DynamicLibrary> Load(const std::string& fileName, std::string* error);
+    // None when the library is not installed or cannot be loaded: kNoLibrary
+    // with the loader's reason, in English whatever the process locale.
+    static Outcome<std::unique_ptr<DynamicLibrary>> Load(const std::string& fileName);
     // Unloads the library: every address taken from Symbol dies with it.
     ~DynamicLibrary();
     DynamicLibrary(const DynamicLibrary&) = delete;

@@ -3,10 +3,11 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Failure.h"
 
 namespace qel {
 
@@ -18,10 +19,11 @@ struct LineSettings {
 
 class SerialDevice {
 public:
-    // Opens `path` exclusively, in raw mode with `settings`. Null on failure,
-    // with the system's reason in `error`.
-    static std::unique_ptr<SerialDevice> Open(const std::string& path, const LineSettings& settings,
-                                              std::string* error);
+    // Opens `path` exclusively, in raw mode with `settings`. No device on
+    // failure, and why: a line another program holds is kBusy, naming the
+    // holder's process where a lock tells it.
+    static Outcome<std::unique_ptr<SerialDevice>> Open(const std::string& path,
+                                                       const LineSettings& settings);
     ~SerialDevice();
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
@@ -45,15 +47,16 @@ public:
     void DiscardInput();
 
     // The receiving and sending threads record failures too: a copy.
-    std::string LastError() const;
+    Failure LastFailure() const;
 
 private:
-    explicit SerialDevice(int fd) : fd_(fd) {}
-    void SetLastError(std::string text);
+    SerialDevice(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    void SetLastError(const char* what, int systemError);
+    void SetLastError(const char* what, Failure failure);
 
     int fd_;
-    mutable std::mutex errorMutex_;
-    std::string lastError_;
+    const std::string path_;
+    FailureRecord failure_;
 };
 
 // Serial devices present on the machine: real UARTs, USB and ACM converters;

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Failure.h"
+
 namespace qel {
 
 struct Ipv4Endpoint {
@@ -23,6 +25,8 @@ struct Ipv4Endpoint {
 // and octal or hexadecimal parts included). Empty when the text is not one.
 std::optional<uint32_t> ParseIpv4(const std::string& text);
 std::string FormatIpv4(uint32_t address);
+// "192.168.1.75:1001": how a reason names the peer.
+std::string FormatEndpoint(const Ipv4Endpoint& endpoint);
 
 class Socket {
 public:
@@ -31,28 +35,30 @@ public:
     // has been stopped: nothing more will come.
     static constexpr int kEnded = -1;
 
-    // A TCP (stream) or UDP (datagram) socket. Null on failure, with the
-    // system's reason in `error`.
-    static std::unique_ptr<Socket> Create(Kind kind, std::string* error);
+    // A TCP (stream) or UDP (datagram) socket, or none and why.
+    static Outcome<std::unique_ptr<Socket>> Create(Kind kind);
     ~Socket();
     Socket(const Socket&) = delete;
     Socket& operator=(const Socket&) = delete;
 
     Kind GetKind() const { return kind_; }
 
-    // Connects a stream socket; gives up after `timeoutMs`, or when another
-    // thread calls Interrupt.
-    bool Connect(const Ipv4Endpoint& peer, int timeoutMs, std::string* error);
+    // The operations below answer with why they failed; a Failure that has
+    // not Failed() is success. The reason names the peer.
+
+    // Connects a stream socket; gives up after `timeoutMs` (kTimeout), or
+    // when another thread calls Interrupt (kClosed).
+    Failure Connect(const Ipv4Endpoint& peer, int timeoutMs);
     // Gives a datagram socket its local port on every interface now rather
     // than at its first send, so that a receiver has something to wait on.
-    bool BindAnyPort(std::string* error);
+    Failure BindAnyPort();
 
     // Sends every byte of a stream; gives up when the peer takes nothing for
     // `stallTimeoutMs`.
-    bool SendAll(std::string_view data, int stallTimeoutMs, std::string* error);
+    Failure SendAll(std::string_view data, int stallTimeoutMs);
     // Sends one datagram. `allowBroadcast` lets it go to a broadcast address.
-    bool SendTo(std::string_view datagram, const Ipv4Endpoint& peer, bool allowBroadcast,
-                int stallTimeoutMs, std::string* error);
+    Failure SendTo(std::string_view datagram, const Ipv4Endpoint& peer, bool allowBroadcast,
+                   int stallTimeoutMs);
 
     // Waits up to `timeoutMs` for input and reads it: the byte count (a
     // datagram longer than `size` is cut), 0 when nothing came (an empty
@@ -61,7 +67,7 @@ public:
     int Receive(char* buffer, int size, Ipv4Endpoint* from, int timeoutMs);
 
     // Ends the sending direction of a stream (the peer sees end of data).
-    bool ShutdownSend(std::string* error);
+    Failure ShutdownSend();
     // Makes a Receive waiting on another thread return at once, and every
     // later one return kEnded; a Connect in progress fails.
     void Interrupt();
@@ -71,7 +77,7 @@ public:
 private:
     Socket(int handle, Kind kind) : handle_(handle), kind_(kind) {}
     bool WaitWritable(int timeoutMs);
-    bool WaitConnected(int timeoutMs, std::string* error);
+    Failure WaitConnected(const Ipv4Endpoint& peer, int timeoutMs);
 
     const int handle_;
     const Kind kind_;

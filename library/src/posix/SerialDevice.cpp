@@ -11,13 +11,26 @@
 #include <cstring>
 
 #include "platform/Clock.h"
+#include "platform/PortHolder.h"
 #include "posix/SerialTermios.h"
 
 namespace qel {
 namespace {
 
-std::string SystemError(const char* what) {
-    return std::string(what) + ": " + std::strerror(errno);
+// A line in use is worth a pid: the operator can close that program.
+Failure BusyFailure(const std::string& path) {
+    std::string detail = path + ": in use by another program";
+    if (std::optional<int64_t> holder = FindPortHolder(path)) {
+        detail += " (process " + std::to_string(*holder) + ")";
+    }
+    return Failure(FailureCode::kBusy, std::move(detail));
+}
+
+Failure OpenFailure(const std::string& path, int systemError) {
+    if (systemError == EBUSY || systemError == EWOULDBLOCK) {
+        return BusyFailure(path);
+    }
+    return SystemFailure(systemError, path);
 }
 
 // USB serial drivers hold short replies for their latency timer (16 ms by
@@ -74,35 +87,37 @@ void BuildTermios(termios& settings, const LineSettings& line) {
     }
 }
 
-std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path,
-                                                 const LineSettings& settings, std::string* error) {
+Outcome<std::unique_ptr<SerialDevice>> SerialDevice::Open(const std::string& path,
+                                                          const LineSettings& settings) {
+    Outcome<std::unique_ptr<SerialDevice>> opened;
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *error = SystemError(path.c_str());
-        return nullptr;
+        opened.failure = OpenFailure(path, errno);
+        return opened;
     }
     // Two programs must never share one line. TIOCEXCL stops other openers
     // (but not root); the lock is honoured by other serial tools as well.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        *error = SystemError("port in use");
+        opened.failure = OpenFailure(path, errno);
         ::close(fd);
-        return nullptr;
+        return opened;
     }
     termios current{};
     if (tcgetattr(fd, &current) != 0) {
-        *error = SystemError("not a serial line");
+        opened.failure = SystemFailure(errno, path);
         ::close(fd);
-        return nullptr;
+        return opened;
     }
     ioctl(fd, TIOCEXCL);
     RequestLowLatency(fd);
-    std::unique_ptr<SerialDevice> device(new SerialDevice(fd));
+    std::unique_ptr<SerialDevice> device(new SerialDevice(fd, path));
     if (!device->Apply(settings)) {
-        *error = device->LastError();
-        return nullptr;
+        opened.failure = device->LastFailure();
+        return opened;
     }
     tcflush(fd, TCIOFLUSH);
-    return device;
+    opened.value = std::move(device);
+    return opened;
 }
 
 SerialDevice::~SerialDevice() {
@@ -113,12 +128,12 @@ SerialDevice::~SerialDevice() {
 bool SerialDevice::Apply(const LineSettings& settings) {
     termios termiosSettings{};
     if (tcgetattr(fd_, &termiosSettings) != 0) {
-        SetLastError(SystemError("tcgetattr"));
+        SetLastError("tcgetattr", errno);
         return false;
     }
     BuildTermios(termiosSettings, settings);
     if (tcsetattr(fd_, TCSANOW, &termiosSettings) != 0) {
-        SetLastError(SystemError("tcsetattr"));
+        SetLastError("tcsetattr", errno);
         return false;
     }
     return true;
@@ -131,7 +146,7 @@ int SerialDevice::ReadSome(char* buffer, int size, int timeoutMs) {
         return 0;
     }
     if (ready < 0) {
-        SetLastError(SystemError("poll"));
+        SetLastError("poll", errno);
         return -1;
     }
     ssize_t got = ::read(fd_, buffer, static_cast<size_t>(size));
@@ -142,7 +157,11 @@ int SerialDevice::ReadSome(char* buffer, int size, int timeoutMs) {
         return 0;
     }
     // Readable but nothing to read, or EIO: the other end has gone.
-    SetLastError(got == 0 ? "line hung up" : SystemError("read"));
+    if (got == 0) {
+        SetLastError("read", Failure(FailureCode::kClosed, path_ + ": line hung up"));
+    } else {
+        SetLastError("read", errno);
+    }
     return -1;
 }
 
@@ -154,17 +173,17 @@ bool SerialDevice::WriteAll(std::string_view data, int stallTimeoutMs) {
             continue;
         }
         if (sent < 0 && errno != EAGAIN && errno != EINTR) {
-            SetLastError(SystemError("write"));
+            SetLastError("write", errno);
             return false;
         }
         pollfd pfd{fd_, POLLOUT, 0};
         int ready = ::poll(&pfd, 1, stallTimeoutMs);
         if (ready == 0) {
-            SetLastError("write stalled");
+            SetLastError("write", Failure(FailureCode::kTimeout, path_ + ": write stalled"));
             return false;
         }
         if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
-            SetLastError("line hung up");
+            SetLastError("write", Failure(FailureCode::kClosed, path_ + ": line hung up"));
             return false;
         }
     }
@@ -179,18 +198,21 @@ long SerialDevice::WriteNow(std::string_view data) {
     if (errno == EAGAIN || errno == EINTR) {
         return 0;
     }
-    SetLastError(SystemError("write"));
+    SetLastError("write", errno);
     return -1;
 }
 
-std::string SerialDevice::LastError() const {
-    std::lock_guard lock(errorMutex_);
-    return lastError_;
+Failure SerialDevice::LastFailure() const {
+    return failure_.Get();
 }
 
-void SerialDevice::SetLastError(std::string text) {
-    std::lock_guard lock(errorMutex_);
-    lastError_ = std::move(text);
+// Each system call names itself in the trace; the reason names the line.
+void SerialDevice::SetLastError(const char* what, int systemError) {
+    SetLastError(what, SystemFailure(systemError, path_));
+}
+
+void SerialDevice::SetLastError(const char* what, Failure failure) {
+    failure_.Set(std::string("serial ") + what, std::move(failure));
 }
 
 void SerialDevice::DiscardInput() {

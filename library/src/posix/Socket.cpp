@@ -10,17 +10,13 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <string>
 
 #include "platform/Clock.h"
 
 namespace qel {
 namespace {
 
-void StoreError(std::string* error, const char* what, int code) {
-    if (error != nullptr) {
-        *error = std::string(what) + ": " + std::strerror(code);
-    }
-}
 
 sockaddr_in ToSockaddr(const Ipv4Endpoint& endpoint) {
     sockaddr_in address{};
@@ -64,76 +60,76 @@ std::string FormatIpv4(uint32_t address) {
     return text;
 }
 
-std::unique_ptr<Socket> Socket::Create(Kind kind, std::string* error) {
+std::string FormatEndpoint(const Ipv4Endpoint& endpoint) {
+    return FormatIpv4(endpoint.address) + ":" + std::to_string(endpoint.port);
+}
+
+Outcome<std::unique_ptr<Socket>> Socket::Create(Kind kind) {
+    Outcome<std::unique_ptr<Socket>> created;
     const int type = kind == Kind::kStream ? SOCK_STREAM : SOCK_DGRAM;
     const int protocol = kind == Kind::kStream ? IPPROTO_TCP : IPPROTO_UDP;
     // Non-blocking, so that every wait is a bounded poll of our own.
     int handle = ::socket(AF_INET, type | SOCK_NONBLOCK | SOCK_CLOEXEC, protocol);
     if (handle < 0) {
-        StoreError(error, "socket", errno);
-        return nullptr;
+        created.failure = SystemFailure(errno, kind == Kind::kStream ? "TCP socket" : "UDP socket");
+        return created;
     }
-    return std::unique_ptr<Socket>(new Socket(handle, kind));
+    created.value.reset(new Socket(handle, kind));
+    return created;
 }
 
 Socket::~Socket() {
     ::close(handle_);
 }
 
-bool Socket::Connect(const Ipv4Endpoint& peer, int timeoutMs, std::string* error) {
+Failure Socket::Connect(const Ipv4Endpoint& peer, int timeoutMs) {
     sockaddr_in address = ToSockaddr(peer);
     if (::connect(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
         peer_ = peer;
-        return true;
+        return Failure();
     }
     if (errno != EINPROGRESS) {
-        StoreError(error, "connect", errno);
-        return false;
+        return SystemFailure(errno, FormatEndpoint(peer));
     }
-    if (!WaitConnected(timeoutMs, error)) {
-        return false;
+    if (Failure waited = WaitConnected(peer, timeoutMs); waited.Failed()) {
+        return waited;
     }
     int code = 0;
     socklen_t length = sizeof code;
     if (::getsockopt(handle_, SOL_SOCKET, SO_ERROR, &code, &length) != 0 || code != 0) {
-        StoreError(error, "connect", code != 0 ? code : errno);
-        return false;
+        return SystemFailure(code != 0 ? code : errno, FormatEndpoint(peer));
     }
     peer_ = peer;
-    return true;
+    return Failure();
 }
 
 // Interrupt wakes the wait at once here (a shutdown ends a connect in
 // progress); the short passes cover systems where it would not.
-bool Socket::WaitConnected(int timeoutMs, std::string* error) {
+Failure Socket::WaitConnected(const Ipv4Endpoint& peer, int timeoutMs) {
     const int64_t deadline = TickMs() + timeoutMs;
     while (!interrupted_) {
         const int64_t left = deadline - TickMs();
         if (left <= 0) {
-            StoreError(error, "connect", ETIMEDOUT);
-            return false;
+            return SystemFailure(ETIMEDOUT, FormatEndpoint(peer));
         }
         pollfd waiting{handle_, POLLOUT, 0};
         const int ready = ::poll(&waiting, 1, static_cast<int>(std::min<int64_t>(left, kPassMs)));
         if (ready < 0 && errno != EINTR) {
-            StoreError(error, "connect", errno);
-            return false;
+            return SystemFailure(errno, FormatEndpoint(peer));
         }
         if (ready > 0 && !interrupted_) {
-            return true;
+            return Failure();
         }
     }
-    StoreError(error, "connect", ECANCELED);
-    return false;
+    return SystemFailure(ECANCELED, FormatEndpoint(peer));
 }
 
-bool Socket::BindAnyPort(std::string* error) {
+Failure Socket::BindAnyPort() {
     sockaddr_in address = ToSockaddr(Ipv4Endpoint{INADDR_ANY, 0});
     if (::bind(handle_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        StoreError(error, "bind", errno);
-        return false;
+        return SystemFailure(errno, "UDP socket");
     }
-    return true;
+    return Failure();
 }
 
 bool Socket::WaitWritable(int timeoutMs) {
@@ -141,7 +137,7 @@ bool Socket::WaitWritable(int timeoutMs) {
     return ::poll(&waiting, 1, timeoutMs) > 0;
 }
 
-bool Socket::SendAll(std::string_view data, int stallTimeoutMs, std::string* error) {
+Failure Socket::SendAll(std::string_view data, int stallTimeoutMs) {
     while (!data.empty()) {
         ssize_t sent = ::send(handle_, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent >= 0) {
@@ -149,19 +145,17 @@ bool Socket::SendAll(std::string_view data, int stallTimeoutMs, std::string* err
             continue;
         }
         if (!IsTransient(errno)) {
-            StoreError(error, "send", errno);
-            return false;
+            return SystemFailure(errno, FormatEndpoint(peer_));
         }
         if (errno != EINTR && !WaitWritable(stallTimeoutMs)) {
-            StoreError(error, "send", ETIMEDOUT);
-            return false;
+            return SystemFailure(ETIMEDOUT, FormatEndpoint(peer_));
         }
     }
-    return true;
+    return Failure();
 }
 
-bool Socket::SendTo(std::string_view datagram, const Ipv4Endpoint& peer, bool allowBroadcast,
-                    int stallTimeoutMs, std::string* error) {
+Failure Socket::SendTo(std::string_view datagram, const Ipv4Endpoint& peer, bool allowBroadcast,
+                       int stallTimeoutMs) {
     if (allowBroadcast && !broadcastEnabled_) {
         int on = 1;
         ::setsockopt(handle_, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
@@ -173,15 +167,13 @@ bool Socket::SendTo(std::string_view datagram, const Ipv4Endpoint& peer, bool al
             ::sendto(handle_, datagram.data(), datagram.size(), MSG_NOSIGNAL | MSG_DONTWAIT,
                      reinterpret_cast<sockaddr*>(&address), sizeof address);
         if (sent >= 0) {
-            return true;
+            return Failure();
         }
         if (!IsTransient(errno)) {
-            StoreError(error, "sendto", errno);
-            return false;
+            return SystemFailure(errno, FormatEndpoint(peer));
         }
         if (errno != EINTR && !WaitWritable(stallTimeoutMs)) {
-            StoreError(error, "sendto", ETIMEDOUT);
-            return false;
+            return SystemFailure(ETIMEDOUT, FormatEndpoint(peer));
         }
     }
 }
@@ -220,12 +212,11 @@ int Socket::Receive(char* buffer, int size, Ipv4Endpoint* from, int timeoutMs) {
     return stream ? kEnded : 0;
 }
 
-bool Socket::ShutdownSend(std::string* error) {
+Failure Socket::ShutdownSend() {
     if (::shutdown(handle_, SHUT_WR) != 0) {
-        StoreError(error, "shutdown", errno);
-        return false;
+        return SystemFailure(errno, FormatEndpoint(peer_));
     }
-    return true;
+    return Failure();
 }
 
 void Socket::Interrupt() {

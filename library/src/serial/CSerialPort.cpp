@@ -55,7 +55,7 @@ bool CSerialPort::ApplyLineSettings(bool accepted) {
         return accepted;
     }
     if (!device_->Apply(CurrentSettings())) {
-        lastError_ = device_->LastError();
+        Fail("serial line settings", device_->LastFailure());
         return false;
     }
     return true;
@@ -115,10 +115,13 @@ bool CSerialPort::Open() {
     if (open_) {
         return true;
     }
-    device_ = SerialDevice::Open(portPath_, CurrentSettings(), &lastError_);
-    if (!device_) {
+    Outcome<std::unique_ptr<SerialDevice>> opened = SerialDevice::Open(portPath_, CurrentSettings());
+    if (!opened.value) {
+        Fail("serial open", std::move(opened.failure));
         return false;
     }
+    ClearFailure();
+    device_ = std::move(opened.value);
     SetReadTimeout(10);
     receiver_ = std::make_unique<TWatekOdbierania>(*device_);
     sender_ = std::make_unique<TWatekWysylania>(*device_);

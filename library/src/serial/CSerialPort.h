@@ -33,8 +33,6 @@ public:
     bool SetReadTimeout(int32_t ms) override;
 
     const std::string& PortPath() const { return portPath_; }
-    // Why the last Open or line setting failed, for a developer to see.
-    const std::string& LastError() const { return lastError_; }
 
 private:
     bool ApplyLineSettings(bool accepted);
@@ -47,7 +45,6 @@ private:
     bool open_ = false;
     int32_t dataBits_ = 8;
     std::string portPath_ = "/dev/ttyS0";
-    std::string lastError_;
 };
 
 }  // namespace qel

@@ -9,6 +9,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "platform/Failure.h"
 
 namespace qel {
 
@@ -50,15 +53,25 @@ public:
     int32_t Baud() const { return baud_; }
     char Parity() const { return parity_; }
 
+    // Why the last failed operation failed; after a successful Open, none.
+    // Open records every reason it fails for; the other operations record
+    // theirs where they know one. Any thread may ask.
+    Failure LastFailure() const { return failure_.Get(); }
+
 protected:
     // Stores `text` as the answer of GetParam and returns a pointer to it.
     const char* ReturnParam(std::string text);
+    // Keeps `failure` as the reason and traces it under `what` ("serial
+    // open", "Ethernet write").
+    void Fail(std::string_view what, Failure failure) { failure_.Set(what, std::move(failure)); }
+    void ClearFailure() { failure_.Clear(); }
 
     int32_t baud_ = 0;
     char parity_ = 0;
 
 private:
     std::string paramText_;
+    FailureRecord failure_;
 };
 
 }  // namespace qel

@@ -12,7 +12,8 @@ public:
     bool ApplyParity(bool) override { return false; }
     bool SetParam(const char*, const char*) override { return false; }
     const char* GetParam(const char*) override { return nullptr; }
-    bool Open() override { return false; }
+    // No kind chosen, so nothing to open: the caller's settings are at fault.
+    bool Open() override;
     bool Close() override { return false; }
     bool IsOpen() override { return false; }
     bool Write(std::string) override { return false; }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/Clock.h"
+#include "platform/DynamicLibrary.h"
 #include "text/TextUtil.h"
 #include "usb/D2xxLibrary.h"
 #include "usb/UsbModule.h"
@@ -52,6 +53,46 @@ UCHAR ParityCode(char letter) {
     }
 }
 
+// D2XX's statuses as reasons. A converter that the kernel's ftdi_sio driver
+// has claimed cannot be opened through D2XX either, which is the usual
+// "busy" on Linux.
+Failure D2xxFailure(FT_STATUS status, const std::string& subject, const char* step) {
+    FailureCode code = FailureCode::kOther;
+    const char* text = "failed";
+    switch (status) {
+        case FT_INVALID_HANDLE:
+            code = FailureCode::kClosed;
+            text = "the converter is not open";
+            break;
+        case FT_DEVICE_NOT_FOUND:
+        case FT_DEVICE_LIST_NOT_READY:
+            code = FailureCode::kNotFound;
+            text = "no such converter";
+            break;
+        case FT_DEVICE_NOT_OPENED:
+            code = FailureCode::kBusy;
+            text = "in use by another program or by the ftdi_sio driver";
+            break;
+        case FT_IO_ERROR:
+            code = FailureCode::kIo;
+            text = "input/output error";
+            break;
+        case FT_INVALID_PARAMETER:
+        case FT_INVALID_BAUD_RATE:
+        case FT_INVALID_ARGS:
+            code = FailureCode::kInvalid;
+            text = "the converter refuses the setting";
+            break;
+        case FT_NOT_SUPPORTED:
+            text = "not supported by the converter";
+            break;
+        default:
+            break;
+    }
+    return Failure(code, subject + ": " + text + " (" + step + ": D2XX status " +
+                             FormatInt(status) + ")");
+}
+
 }  // namespace
 
 CUSB::CUSB() {
@@ -67,8 +108,19 @@ bool CUSB::Succeeded(FT_STATUS status, const char* step) {
     if (status == FT_OK) {
         return true;
     }
-    lastError_ = std::string(step) + " failed with D2XX status " + FormatInt(status);
+    Fail(std::string("USB ") + step, D2xxFailure(status, ConverterName(), step));
     return false;
+}
+
+// As the program lists it, "USB1", with the serial number that tells two
+// converters apart.
+std::string CUSB::ConverterName() const {
+    const int32_t index = activeIndex_ >= 0 ? activeIndex_ : selectedIndex_;
+    std::string name = index >= 0 ? "USB" + FormatInt(index + 1) : std::string("USB");
+    if (index >= 0 && index == activeIndex_ && !device_.serialNumber.empty()) {
+        name += " (serial " + device_.serialNumber + ")";
+    }
+    return name;
 }
 
 // A refused value is not sent again: the caller asked for something the
@@ -148,12 +200,20 @@ bool CUSB::Open() {
     }
     UsbModuleState module = CurrentUsbModule();
     if (!module.library) {
-        lastError_ = "no D2XX library: " + LastUsbLoadError();
+        Failure missing = LastUsbLoadFailure();
+        if (!missing.Failed()) {
+            missing = Failure(FailureCode::kNoLibrary,
+                              SharedLibraryFileName("ftd2xx") + ": not loaded");
+        }
+        Fail("USB open", std::move(missing));
         return false;
     }
-    if (!module.devices || selectedIndex_ < 0 ||
-        static_cast<size_t>(selectedIndex_) >= module.devices->size()) {
-        lastError_ = "no converter selected";
+    if (!module.devices) {
+        Fail("USB open", Failure(FailureCode::kNotFound, ConverterName() + ": no converter found"));
+        return false;
+    }
+    if (selectedIndex_ < 0 || static_cast<size_t>(selectedIndex_) >= module.devices->size()) {
+        Fail("USB open", Failure(FailureCode::kInvalid, "USB: no converter chosen"));
         return false;
     }
     device_ = (*module.devices)[static_cast<size_t>(selectedIndex_)];
@@ -163,7 +223,7 @@ bool CUSB::Open() {
         return false;
     }
     if (handle == nullptr) {
-        lastError_ = "FT_Open gave no handle";
+        Fail("USB open", Failure(FailureCode::kOther, ConverterName() + ": FT_Open gave no handle"));
         return false;
     }
     handle_ = handle;
@@ -172,11 +232,12 @@ bool CUSB::Open() {
     if (!Configure()) {
         // A converter set up half-way would pass for an open line, and the
         // next Open would take it as it is.
-        const std::string reason = lastError_;
+        const Failure reason = LastFailure();
         Close();
-        lastError_ = reason;
+        Fail("USB open", reason);
         return false;
     }
+    ClearFailure();
     return true;
 }
 
@@ -224,7 +285,7 @@ bool CUSB::Write(std::string data) {
             return false;
         }
         if (written == 0) {
-            lastError_ = "FT_Write took nothing";
+            Fail("USB write", Failure(FailureCode::kTimeout, ConverterName() + ": FT_Write took nothing"));
             return false;
         }
         rest.remove_prefix(std::min<size_t>(written, rest.size()));

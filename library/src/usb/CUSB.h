@@ -39,14 +39,12 @@ public:
     bool Read(std::string& out, int32_t& count) override;
     bool SetReadTimeout(int32_t ms) override;
 
-    // Why the last D2XX step failed, for a developer to see.
-    const std::string& LastError() const { return lastError_; }
-
 private:
     bool Configure();
     bool ApplyDataCharacteristics();
     bool Succeeded(d2xx::FT_STATUS status, const char* step);
     bool SelectDevice(const char* value);
+    std::string ConverterName() const;
 
     int32_t selectedIndex_ = -1;
     int32_t activeIndex_ = -1;
@@ -57,7 +55,6 @@ private:
     uint32_t readWaitMs_ = 100;
     // Held while a converter is open, so that it can always be closed.
     std::shared_ptr<const D2xxLibrary> library_;
-    std::string lastError_;
 };
 
 // Loads the D2XX library if needed and lists the converters anew.

@@ -13,12 +13,16 @@ FT_STATUS CallIfPresent(Function function, Args... args) {
 
 }  // namespace
 
-std::unique_ptr<D2xxLibrary> D2xxLibrary::Load(std::string* error) {
-    auto library = DynamicLibrary::Load(SharedLibraryFileName("ftd2xx"), error);
-    if (!library) {
-        return nullptr;
+Outcome<std::unique_ptr<D2xxLibrary>> D2xxLibrary::Load() {
+    Outcome<std::unique_ptr<D2xxLibrary>> loaded;
+    Outcome<std::unique_ptr<DynamicLibrary>> library =
+        DynamicLibrary::Load(SharedLibraryFileName("ftd2xx"));
+    if (!library.value) {
+        loaded.failure = std::move(library.failure);
+        return loaded;
     }
-    return std::unique_ptr<D2xxLibrary>(new D2xxLibrary(std::move(library)));
+    loaded.value.reset(new D2xxLibrary(std::move(library.value)));
+    return loaded;
 }
 
 // The addresses are looked up once: they cannot change while the library

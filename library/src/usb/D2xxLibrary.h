@@ -13,9 +13,9 @@ namespace qel {
 
 class D2xxLibrary {
 public:
-    // Null when no D2XX library is installed, with the loader's reason in
-    // `error`: "unavailable" is an ordinary state, not a fault.
-    static std::unique_ptr<D2xxLibrary> Load(std::string* error);
+    // None when no D2XX library is installed, and the loader's reason:
+    // "unavailable" is an ordinary state, not a fault.
+    static Outcome<std::unique_ptr<D2xxLibrary>> Load();
     ~D2xxLibrary();
     D2xxLibrary(const D2xxLibrary&) = delete;
     D2xxLibrary& operator=(const D2xxLibrary&) = delete;

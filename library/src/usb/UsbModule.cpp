@@ -12,7 +12,7 @@ namespace {
 struct UsbModule {
     std::mutex mutex;
     UsbModuleState state;
-    std::string loadError;
+    Failure loadFailure;
     // Scale objects that have loaded the module and not yet released it: one
     // object leaving USB must not take the converters from another.
     int users = 0;
@@ -33,12 +33,14 @@ std::shared_ptr<const D2xxLibrary> SharedLibrary(UsbModule& module) {
             return module.state.library;
         }
     }
-    std::string error;
-    std::shared_ptr<const D2xxLibrary> loaded = D2xxLibrary::Load(&error);
+    Outcome<std::unique_ptr<D2xxLibrary>> loaded = D2xxLibrary::Load();
+    if (!loaded.value) {
+        TraceFailure("USB library load", loaded.failure);
+    }
     std::lock_guard lock(module.mutex);
     if (!module.state.library) {
-        module.state.library = std::move(loaded);
-        module.loadError = error;
+        module.state.library = std::move(loaded.value);
+        module.loadFailure = std::move(loaded.failure);
     }
     return module.state.library;
 }
@@ -50,9 +52,9 @@ UsbModuleState CurrentUsbModule() {
     return Module().state;
 }
 
-std::string LastUsbLoadError() {
+Failure LastUsbLoadFailure() {
     std::lock_guard lock(Module().mutex);
-    return Module().loadError;
+    return Module().loadFailure;
 }
 
 // Listing the converters, and the reload D2XX may be told to make, can take

@@ -23,8 +23,7 @@ struct UsbModuleState {
 // handle that still has to be closed.
 UsbModuleState CurrentUsbModule();
 
-// Why the last load found no D2XX library (empty when it did), for a
-// developer to see.
-std::string LastUsbLoadError();
+// Why the last load found no D2XX library (none when it did).
+Failure LastUsbLoadFailure();
 
 }  // namespace qel

@@ -39,7 +39,7 @@ void Aim(CEthernet& transport, const std::string& address, uint16_t port) {
 
 std::unique_ptr<TcpConnection> OpenTcp(CEthernet& transport, TcpListener& listener) {
     Aim(transport, kAddress, listener.Port());
-    EXPECT_TRUE(transport.Open()) << transport.LastError();
+    EXPECT_TRUE(transport.Open()) << transport.LastFailure().Text();
     return listener.Accept(2000);
 }
 
@@ -59,7 +59,7 @@ std::string ReadAtLeast(CEthernet& transport, size_t size) {
 void OpenUdp(CEthernet& transport, const UdpPeer& peer) {
     ASSERT_TRUE(transport.SetParam("protokol", "udp"));
     Aim(transport, kAddress, peer.Port());
-    ASSERT_TRUE(transport.Open()) << transport.LastError();
+    ASSERT_TRUE(transport.Open()) << transport.LastFailure().Text();
 }
 
 // Opens over UDP to `peer`, sends `text` and returns it as the peer got it,
@@ -292,7 +292,8 @@ TEST(EthernetTransport, OpenFailsWithoutAPeerOrAnAddress) {
     Aim(refused, kAddress, 1);  // nothing listens on 127.0.0.21:1
     EXPECT_FALSE(refused.Open());
     EXPECT_FALSE(refused.IsOpen());
-    EXPECT_NE(refused.LastError().find("couldnt connect"), std::string::npos);
+    EXPECT_EQ(refused.LastFailure().Text(),
+              std::string("refused: ") + kAddress + ":1: connection refused");
 
     for (const char* ip : {"not an address", "0", "0.0.0.0", "127.0.0.256"}) {
         SCOPED_TRACE(ip);
@@ -302,7 +303,9 @@ TEST(EthernetTransport, OpenFailsWithoutAPeerOrAnAddress) {
         noAddress.SetParam("protokol", "udp");
         EXPECT_FALSE(noAddress.Open());
         EXPECT_FALSE(noAddress.IsOpen());
-        EXPECT_NE(noAddress.LastError().find("wrong address"), std::string::npos);
+        EXPECT_EQ(noAddress.LastFailure().code, qel::FailureCode::kInvalid);
+        EXPECT_NE(noAddress.LastFailure().detail.find(ip), std::string::npos)
+            << "the reason names the address";
     }
 }
 
@@ -337,8 +340,9 @@ TEST(EthernetTransport, AConnectInProgressHoldsUpNoOtherCaller) {
     EXPECT_LT(Clock::now() - start, 3s) << "Close ended the connect";
     EXPECT_FALSE(opened);
     EXPECT_FALSE(transport.IsOpen());
-    EXPECT_NE(transport.LastError().find("couldnt connect"), std::string::npos)
-        << transport.LastError();
+    EXPECT_EQ(transport.LastFailure().code, qel::FailureCode::kClosed)
+        << transport.LastFailure().Text();
+    EXPECT_NE(transport.LastFailure().detail.find(kSilentHost), std::string::npos);
 }
 
 TEST(EthernetTransport, ReadAndWriteOnATransportNeverOpened) {
@@ -368,7 +372,8 @@ TEST(EthernetTransport, AFailedWriteClosesTheTransportWithoutASignal) {
     }
     EXPECT_TRUE(failed);
     EXPECT_FALSE(transport.IsOpen());
-    EXPECT_NE(transport.LastError().find("failed to send"), std::string::npos);
+    EXPECT_EQ(transport.LastFailure().code, qel::FailureCode::kClosed)
+        << transport.LastFailure().Text();
     EXPECT_TRUE(transport.Close());
 }
 

@@ -62,7 +62,7 @@ protected:
         listener_ = std::make_unique<TcpListener>(address);
         transport_.SetParam("ip", address);
         transport_.SetParam("port", std::to_string(listener_->Port()).c_str());
-        ASSERT_TRUE(transport_.Open()) << transport_.LastError();
+        ASSERT_TRUE(transport_.Open()) << transport_.LastFailure().Text();
         connection_ = listener_->Accept(2000);
         ASSERT_NE(connection_, nullptr);
     }
@@ -184,7 +184,7 @@ TEST_F(ModuleService, BroadcastTalksToTheFirstModuleThatAnswers) {
     ethtest::UdpPeer data(kAddress);
     transport_.SetParam("ip", kAddress);
     transport_.SetParam("port", std::to_string(data.Port()).c_str());
-    ASSERT_TRUE(transport_.Open()) << transport_.LastError();
+    ASSERT_TRUE(transport_.Open()) << transport_.LastFailure().Text();
     ASSERT_TRUE(transport_.SetParam("baud", "9600"));
     const std::optional<ethtest::Datagram> channel = module_->LastCommand();
     ASSERT_TRUE(channel);

@@ -115,7 +115,7 @@ TEST_F(SerialPortTest, OpenFailsCleanlyForMissingOrBusyPorts) {
     ASSERT_TRUE(port.SetParam("COM", "/dev/does-not-exist-qel"));
     EXPECT_FALSE(port.Open());
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(port.LastError().empty());
+    EXPECT_EQ(port.LastFailure().Text(), "not-found: /dev/does-not-exist-qel: no such device");
 
     CSerialPort first;
     ASSERT_TRUE(first.SetParam("COM", pty.SlavePath().c_str()));

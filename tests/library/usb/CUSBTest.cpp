@@ -33,7 +33,7 @@ protected:
 
     void OpenSecond() {
         ASSERT_TRUE(usb->SetParam("device", "2"));
-        ASSERT_TRUE(usb->Open()) << usb->LastError();
+        ASSERT_TRUE(usb->Open()) << usb->LastFailure().Text();
     }
 
     StandinD2xx standin;
@@ -364,7 +364,7 @@ TEST_P(UsbFailedSetUpTest, TheNextOpenSetsTheConverterUpAgain) {
     OpenWith(std::string("fail ") + GetParam().function + " 4 once");
     ASSERT_FALSE(usb->Open());
     standin.ClearLog();
-    ASSERT_TRUE(usb->Open()) << usb->LastError();
+    ASSERT_TRUE(usb->Open()) << usb->LastFailure().Text();
     EXPECT_EQ(standin.Log(), (Lines{
                                  "FT_Open 0 -> 0",
                                  "FT_SetTimeouts 0 5 20 -> 0",

@@ -21,7 +21,7 @@ TEST(UsbOlderD2xx, OpensAndExchangesWithoutTheLatencyTimer) {
     {
         qel::CUSB usb;
         ASSERT_TRUE(usb.SetParam("device", "1"));
-        ASSERT_TRUE(usb.Open()) << usb.LastError();
+        ASSERT_TRUE(usb.Open()) << usb.LastFailure().Text();
         EXPECT_EQ(standin.LogFrom("FT_Open"),
                   (Lines{"FT_Open 0 -> 0", "FT_SetTimeouts 0 5 20 -> 0",
                          "FT_SetDataCharacteristics 0 8 0 0 -> 0", "FT_SetBaudRate 0 9600 -> 0"}));

@@ -45,7 +45,9 @@ TEST(UsbWithoutD2xx, TheTransportFailsEveryLineOperation) {
         EXPECT_EQ(count, 0);
         EXPECT_FALSE(usb.SetReadTimeout(100));
         EXPECT_TRUE(usb.Close());
-        EXPECT_NE(usb.LastError().find("ftd2xx"), std::string::npos) << usb.LastError();
+        EXPECT_EQ(usb.LastFailure().code, qel::FailureCode::kNoLibrary) << usb.LastFailure().Text();
+        EXPECT_EQ(usb.LastFailure().detail.rfind("libftd2xx.so: ", 0), 0u)
+            << "the reason names the library: " << usb.LastFailure().Text();
     }
     qel::ReleaseUsbLibrary();
 }

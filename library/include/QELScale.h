@@ -97,6 +97,29 @@ public:
     // Keys and values of the transport in use. On an Ethernet connection a
     // "port" that is not an integer throws std::invalid_argument.
     virtual bool SetParameter(const char* key, const char* value) = 0;
+    // Keys of the transport in use, and two of the device's own:
+    // "ConnectionKind" ("RS232", "USB", "ETH") and "error".
+    //
+    // "error" says why the last Connect failed: "" after a successful one
+    // (and before any, or after SetConnectionKind), otherwise
+    // "<code>: <detail>". <code> is one of
+    //   not-found    no such port, device or converter
+    //   permission   the system refuses access (on Linux: not in `dialout`)
+    //   busy         another program holds the line; the detail ends in
+    //                "(process <pid>)" where a lock names the holder
+    //   unreachable  no route to the address
+    //   refused      nothing accepts connections at the address and port
+    //   timeout      no answer in time
+    //   no-library   the FTDI D2XX library is missing or cannot be loaded
+    //   invalid      the settings cannot work (no kind, a bad address)
+    //   closed       closed while connecting, or the other end went away
+    //   io           the device failed
+    //   other        anything else
+    // <detail> begins with the port, converter or address ("/dev/ttyUSB0",
+    // "USB1 (serial FT5XK1A)", "192.168.1.75:1001", "libftd2xx.so"), then
+    // ": " and the reason in English, whatever the process locale. With the
+    // environment variable QELSCALE_DEBUG=1 every failure inside the library
+    // is also written to standard error, one line each.
     virtual const char* GetParameter(const char* key) = 0;
     virtual bool Connect() = 0;
     virtual bool Disconnect() = 0;

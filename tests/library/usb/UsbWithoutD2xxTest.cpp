@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 #include "QELScale.h"
 #include "usb/CUSB.h"
@@ -22,6 +23,8 @@ TEST(UsbWithoutD2xx, NoConverterIsOfferedAndConnectFails) {
     EXPECT_TRUE(device->SetParameter("parity", "E"));
     EXPECT_FALSE(device->SetParameter("timeout", "50"));
     EXPECT_FALSE(device->Connect());
+    const std::string error = device->GetParameter("error");
+    EXPECT_EQ(error.rfind("no-library: libftd2xx.so: ", 0), 0u) << error;
     EXPECT_TRUE(device->Disconnect());
     EXPECT_FALSE(device->SendSJ(100));
     device->SetConnectionKind(1);

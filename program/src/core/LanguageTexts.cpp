@@ -111,6 +111,55 @@ const char16_t* const kEnglish[kTextCount] = {
     u"Check ports",
 };
 
+// Texts added after the 47 above, looked up the same way. Each helper of the
+// program keeps its keys in a block of its own.
+struct AddedText {
+    const char16_t* key;
+    const char16_t* polish;
+    const char16_t* english;
+};
+
+const AddedText kAddedTexts[] = {
+    // Why a connection failed, shown under "connErr". %1 is the port,
+    // converter or address; %2 the process holding a busy line.
+    {u"connWhyNotFound", u"Urządzenie %1 nie istnieje.", u"%1 does not exist."},
+    {u"connHintNotFound",
+     u"Sprawdź, czy urządzenie jest podłączone, i wybierz port z listy po \"Wykryj porty COM i USB\".",
+     u"Check that the device is plugged in, and choose the port from the list after \"Check ports\"."},
+    {u"connWhyPermission", u"Brak uprawnień do otwarcia %1.", u"No permission to open %1."},
+    {u"connHintPermission",
+     u"Na Linuksie porty szeregowe są dostępne dla grupy dialout. Dodaj do niej swoje konto "
+     u"poleceniem:\nsudo usermod -aG dialout $USER\na następnie wyloguj się i zaloguj ponownie.",
+     u"On Linux the serial ports belong to the dialout group. Add your account to it with:\n"
+     u"sudo usermod -aG dialout $USER\nthen log out and log in again."},
+    {u"connWhyBusy", u"%1 jest zajęty przez inny program.", u"%1 is in use by another program."},
+    {u"connWhyBusyPid", u"%1 jest zajęty przez inny program (proces %2).",
+     u"%1 is in use by another program (process %2)."},
+    {u"connHintBusy", u"Zamknij tamten program i spróbuj ponownie.",
+     u"Close that program and try again."},
+    {u"connWhyUnreachable", u"%1 jest nieosiągalny.", u"%1 cannot be reached."},
+    {u"connHintUnreachable", u"Sprawdź kabel sieciowy i adres IP wagi.",
+     u"Check the network cable and the scale's IP address."},
+    {u"connWhyRefused", u"%1 odmówił połączenia: nic nie nasłuchuje na tym porcie.",
+     u"%1 refused the connection: nothing listens on that port."},
+    {u"connHintRefused", u"Sprawdź adres IP i port modułu Ethernet wagi.",
+     u"Check the IP address and port of the scale's Ethernet module."},
+    {u"connWhyTimeout", u"%1 nie odpowiedział w wyznaczonym czasie.",
+     u"%1 did not answer in time."},
+    {u"connWhyNoLibrary", u"Brak biblioteki FTDI D2XX (%1).",
+     u"The FTDI D2XX library (%1) is not installed."},
+    {u"connHintNoLibrary",
+     u"Połączenie USB wymaga biblioteki D2XX firmy FTDI: zainstaluj ją. Bez niej konwerter jest "
+     u"dostępny jako port COM (/dev/ttyUSB0 i kolejne) przez sterownik ftdi_sio.",
+     u"A USB connection needs FTDI's D2XX library: install it. Without it the converter is "
+     u"reachable as a COM port (/dev/ttyUSB0 and on) through the ftdi_sio driver."},
+    {u"connWhyInvalid", u"Nieprawidłowe ustawienia połączenia: %1.",
+     u"The connection settings cannot work: %1."},
+    {u"connWhyClosed", u"Połączenie z %1 zostało zamknięte.", u"The connection to %1 was closed."},
+    {u"connWhyIo", u"Błąd wejścia/wyjścia urządzenia %1.", u"Input/output error on %1."},
+    {u"connWhyOther", u"Nie udało się otworzyć %1.", u"%1 could not be opened."},
+};
+
 }  // namespace
 
 const QStringList& LanguageTexts::keys() {
@@ -131,9 +180,19 @@ int LanguageTexts::indexOfKey(QStringView key) {
 QString LanguageTexts::text(Language language, QStringView key) {
     const int index = indexOfKey(key);
     if (index < 0 || index >= kTextCount) {
-        return {};
+        return addedText(language, key);
     }
     return QString::fromUtf16(language == Language::English ? kEnglish[index] : kPolish[index]);
+}
+
+QString LanguageTexts::addedText(Language language, QStringView key) {
+    for (const AddedText& added : kAddedTexts) {
+        if (key.compare(QStringView(added.key), Qt::CaseInsensitive) == 0) {
+            return QString::fromUtf16(language == Language::English ? added.english
+                                                                    : added.polish);
+        }
+    }
+    return {};
 }
 
 QString LanguageTexts::text(QStringView key) const {

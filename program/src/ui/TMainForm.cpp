@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "ConnectionFailureText.h"
 #include "ConnectionNames.h"
 #include "CsvExport.h"
 #include "Pictures.h"
@@ -283,7 +284,8 @@ void TMainForm::btnOdczytajClick() {
         connected = false;
     }
     if (!connected) {
-        showConnectionError();
+        showConnectionError(ConnectionFailureText(
+            ConnectionFailure::fromLibraryAnswer(deviceInterface->GetParameter("error")), texts_));
         ReadStatus(2);
         return;
     }
@@ -415,10 +417,12 @@ QString TMainForm::stateText() const {
     return StatusBar1->stateText();
 }
 
-void TMainForm::showConnectionError() {
+void TMainForm::showConnectionError(const QString& reason) {
     QMessageBox box(QMessageBox::Information, texts_.text(u"error"), texts_.text(u"connErr"),
                     QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("ConnectionMessage"));
+    // Shown under the fixed text, so that the message still opens with it.
+    box.setInformativeText(reason);
     box.exec();
 }
 

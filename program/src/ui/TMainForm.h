@@ -95,7 +95,8 @@ private:
     void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete);
     void EndReadInError();
     void setReadState(ReadState state);
-    void showConnectionError();
+    // "connErr", with `reason` under it when there is one.
+    void showConnectionError(const QString& reason = QString());
     void ShowMessage(const QString& text);
 
     LanguageTexts texts_;

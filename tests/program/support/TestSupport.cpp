@@ -60,8 +60,8 @@ void ModalAnswerer::answer() {
         return;
     }
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        messages_.push_back(
-            {box->objectName(), box->windowTitle(), box->text(), static_cast<int>(box->icon())});
+        messages_.push_back({box->objectName(), box->windowTitle(), box->text(),
+                             static_cast<int>(box->icon()), box->informativeText()});
         box->done(QMessageBox::Ok);
         return;
     }

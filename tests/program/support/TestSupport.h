@@ -43,6 +43,7 @@ public:
         QString title;
         QString text;
         int icon;
+        QString informativeText;  // what the box shows under its text
     };
 
     ModalAnswerer();

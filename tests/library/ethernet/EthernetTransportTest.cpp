@@ -6,12 +6,15 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "LoopbackPeers.h"
 #include "ethernet/CEthernet.h"
+#include "platform/Socket.h"
 
 namespace {
 
@@ -343,6 +346,19 @@ TEST(EthernetTransport, AConnectInProgressHoldsUpNoOtherCaller) {
     EXPECT_EQ(transport.LastFailure().code, qel::FailureCode::kClosed)
         << transport.LastFailure().Text();
     EXPECT_NE(transport.LastFailure().detail.find(kSilentHost), std::string::npos);
+}
+
+// A peer that takes no connection is a timeout, named by its address; the
+// transport's own wait is 10 s, the socket's is the caller's.
+TEST(EthernetTransport, AConnectWithoutAnswerTimesOut) {
+    ethtest::StalledListener silent(kSilentHost);
+    qel::Outcome<std::unique_ptr<qel::Socket>> created =
+        qel::Socket::Create(qel::Socket::Kind::kStream);
+    ASSERT_NE(created.value, nullptr) << created.failure.Text();
+    const qel::Ipv4Endpoint peer{*qel::ParseIpv4(kSilentHost), silent.Port()};
+    EXPECT_EQ(created.value->Connect(peer, 300).Text(),
+              std::string("timeout: ") + kSilentHost + ":" + std::to_string(silent.Port()) +
+                  ": timed out");
 }
 
 TEST(EthernetTransport, ReadAndWriteOnATransportNeverOpened) {

@@ -123,6 +123,7 @@ TEST_F(SerialPortTest, OpenFailsCleanlyForMissingOrBusyPorts) {
     CSerialPort second;
     ASSERT_TRUE(second.SetParam("COM", pty.SlavePath().c_str()));
     EXPECT_FALSE(second.Open()) << "two programs must never share one line";
+    EXPECT_EQ(second.LastFailure().code, qel::FailureCode::kBusy) << second.LastFailure().Text();
     first.Close();
     EXPECT_TRUE(second.Open()) << "the line is free again after Close";
 }

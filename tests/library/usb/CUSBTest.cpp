@@ -400,3 +400,32 @@ TEST(UsbFailingCall, AFailedCloseStillCountsAsClosed) {
 }
 
 }  // namespace
+
+// Why Open failed, naming the converter as the program lists it.
+TEST_F(UsbFailingCallTest, OpenSaysWhyTheConverterCannotBeUsed) {
+    const struct {
+        const char* failure;
+        const char* reason;
+    } cases[] = {
+        {"fail FT_Open 3",
+         "busy: USB1 (serial FT0001): in use by another program or by the ftdi_sio driver "
+         "(FT_Open: D2XX status 3)"},
+        {"fail FT_Open 2", "not-found: USB1 (serial FT0001): no such converter (FT_Open: D2XX "
+                           "status 2)"},
+        {"fail FT_SetBaudRate 7",
+         "invalid: USB1 (serial FT0001): the converter refuses the setting (FT_SetBaudRate: D2XX "
+         "status 7)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        OpenWith(c.failure);
+        EXPECT_FALSE(usb->Open());
+        EXPECT_EQ(usb->LastFailure().Text(), c.reason);
+        usb.reset();
+        qel::ReleaseUsbLibrary();
+    }
+    OpenWith("");
+    usb = std::make_unique<CUSB>();  // nothing chosen
+    EXPECT_FALSE(usb->Open());
+    EXPECT_EQ(usb->LastFailure().Text(), "invalid: USB: no converter chosen");
+}

@@ -69,6 +69,16 @@ void FailureRecord::Set(std::string_view what, Failure failure) {
     failure_ = std::move(failure);
 }
 
+void FailureRecord::SetUnlessSame(std::string_view what, Failure failure) {
+    {
+        std::lock_guard lock(mutex_);
+        if (failure_.code == failure.code && failure_.detail == failure.detail) {
+            return;
+        }
+    }
+    Set(what, std::move(failure));
+}
+
 void FailureRecord::Clear() {
     std::lock_guard lock(mutex_);
     failure_ = Failure();

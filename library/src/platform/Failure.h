@@ -75,6 +75,9 @@ void TraceFailure(std::string_view what, const Failure& failure);
 class FailureRecord {
 public:
     void Set(std::string_view what, Failure failure);
+    // As Set, but a failure equal to the one kept is neither kept again nor
+    // traced: a thread that meets a dead line on every pass says so once.
+    void SetUnlessSame(std::string_view what, Failure failure);
     void Clear();
     Failure Get() const;
 

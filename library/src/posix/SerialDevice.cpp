@@ -212,7 +212,7 @@ void SerialDevice::SetLastError(const char* what, int systemError) {
 }
 
 void SerialDevice::SetLastError(const char* what, Failure failure) {
-    failure_.Set(std::string("serial ") + what, std::move(failure));
+    failure_.SetUnlessSame(std::string("serial ") + what, std::move(failure));
 }
 
 void SerialDevice::DiscardInput() {

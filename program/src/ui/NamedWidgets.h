@@ -20,6 +20,16 @@ inline QLabel* label(QWidget* parent, const char* name, const QString& text) {
     return label;
 }
 
+// A caption as a name for assistive technology: without the blanks and the
+// colon that set it off on screen ("Produkt:" names the edit "Produkt").
+inline QString accessibleCaption(const QString& caption) {
+    QString name = caption.trimmed();
+    while (name.endsWith(u':')) {
+        name.chop(1);
+    }
+    return name.trimmed();
+}
+
 inline void makeBold(QWidget* widget) {
     QFont bold = widget->font();
     bold.setBold(true);

@@ -18,15 +18,16 @@
 namespace {
 
 QString accessibleName(const QWidget* widget) {
-    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widget));
+    QAccessibleInterface* face =
+        QAccessible::queryAccessibleInterface(const_cast<QWidget*>(widget));
     return face != nullptr ? face->text(QAccessible::Name) : QStringLiteral("<no interface>");
 }
 
 // The control a focus stop belongs to: the spin box or list around Qt's
 // inner line edit.
 QString stopName(QWidget* widget) {
-    while (widget != nullptr &&
-           (widget->objectName().isEmpty() || widget->objectName().startsWith(QLatin1String("qt_")))) {
+    while (widget != nullptr && (widget->objectName().isEmpty() ||
+                                 widget->objectName().startsWith(QLatin1String("qt_")))) {
         widget = widget->parentWidget();
     }
     return widget != nullptr ? widget->objectName() : QString();
@@ -204,11 +205,11 @@ private slots:
             child<QToolButton>(form, "ENG")->click();
         }
         const QStringList expected = {
-            "chbDataOd",    "dtpDataOd",     "dtpCzasOd",  "chbDataDo", "dtpDataDo",
-            "dtpCzasDo",    "rgMasaItem0",   "leMasaOd",   "leMasaDo",  "leIDod",
-            "leIDdo",       "leProdukt",     "leUzytkownik", "btnUstawienia", "btnOdczytaj",
-            "PL",           "ENG",           "COM",        "availCom",  "baudRate",
-            "bits",         "parity",        "Zastosuj",   "btnRefresh", "DBGrid1",
+            "chbDataOd", "dtpDataOd",   "dtpCzasOd",    "chbDataDo",     "dtpDataDo",
+            "dtpCzasDo", "rgMasaItem0", "leMasaOd",     "leMasaDo",      "leIDod",
+            "leIDdo",    "leProdukt",   "leUzytkownik", "btnUstawienia", "btnOdczytaj",
+            "PL",        "ENG",         "COM",          "availCom",      "baudRate",
+            "bits",      "parity",      "Zastosuj",     "btnRefresh",    "DBGrid1",
         };
         QCOMPARE(tabStops(form, child<QWidget>(form, "chbDataOd")), expected);
     }

@@ -203,9 +203,13 @@ void TSettingsPanel::linkLabels() {
 }
 
 void TSettingsPanel::nameControls() {
-    for (auto [label, control] :
-         {std::pair<QLabel*, QWidget*>{Label4, availCom}, {Label4, availUSB}, {Label6, baudRate},
-          {Label7, bits}, {Label8, parity}, {Label9, ip}, {Label10, port}}) {
+    for (auto [label, control] : {std::pair<QLabel*, QWidget*>{Label4, availCom},
+                                  {Label4, availUSB},
+                                  {Label6, baudRate},
+                                  {Label7, bits},
+                                  {Label8, parity},
+                                  {Label9, ip},
+                                  {Label10, port}}) {
         control->setAccessibleName(NamedWidgets::accessibleCaption(label->text()));
     }
 }

@@ -125,6 +125,11 @@ private slots:
         QVERIFY(baud->actionInterface() != nullptr);
         QVERIFY(baud->actionInterface()->actionNames().contains(
             QAccessibleActionInterface::showMenuAction()));
+        // The typing part of the editable port list is named like the list.
+        QAccessibleInterface* ports =
+            QAccessible::queryAccessibleInterface(child<QComboBox>(form, "availCom"));
+        QCOMPARE(ports->childCount(), 2);
+        QCOMPARE(ports->child(1)->text(QAccessible::Name), QStringLiteral("Port"));
     }
 
     void switchingTheLanguageRenamesTheControls() {

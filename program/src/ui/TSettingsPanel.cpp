@@ -212,6 +212,8 @@ void TSettingsPanel::nameControls() {
                                   {Label10, port}}) {
         control->setAccessibleName(NamedWidgets::accessibleCaption(label->text()));
     }
+    // The typing part of the editable port list is a child of its own.
+    availCom->lineEdit()->setAccessibleName(availCom->accessibleName());
 }
 
 void TSettingsPanel::connectControls() {

@@ -191,31 +191,55 @@ private slots:
     }
 
     // Top to bottom, then left to right: the filter, the buttons below it,
-    // the settings panel, the grid. A language switch (which renames the
-    // mass items) keeps the order.
+    // the settings panel, the grid. Tab enters a group of radio buttons at
+    // the checked one, also after a language switch (which renames the mass
+    // items and checks the first) or a kind checked by the program.
     void tabOrderFollowsTheLayout_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("checkedLater");
         QTest::addColumn<bool>("switchLanguage");
-        QTest::newRow("at start") << false;
-        QTest::newRow("after a language switch") << true;
+        QTest::addColumn<QStringList>("settings");
+        const QStringList line = {"baudRate", "bits", "parity"};
+        QTest::newRow("COM") << "COM"
+                             << "" << false << (QStringList{"COM", "availCom"} + line);
+        QTest::newRow("COM after a language switch")
+            << "COM"
+            << "" << true << (QStringList{"COM", "availCom"} + line);
+        QTest::newRow("USB") << "USB"
+                             << "" << false << (QStringList{"USB", "availUSB"} + line);
+        QTest::newRow("Ethernet") << "Ethernet"
+                                  << "" << false << QStringList{"Eth", "ip", "port"};
+        QTest::newRow("USB checked after a click on COM")
+            << "COM"
+            << "USB" << false << (QStringList{"USB", "availUSB"} + line);
     }
 
     void tabOrderFollowsTheLayout() {
+        QFETCH(QString, kind);
+        QFETCH(QString, checkedLater);
         QFETCH(bool, switchLanguage);
-        presetSerialConnection(QStringLiteral("COM1"));
+        QFETCH(QStringList, settings);
+        SettingsStore().setValues({{QStringLiteral("Last Used"), kind}});
         TMainForm form({libraryDir()});
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         child<QPushButton>(form, "btnUstawienia")->click();
+        if (!checkedLater.isEmpty()) {
+            QTest::mouseClick(child<QRadioButton>(form, "COM"), Qt::LeftButton);
+            child<QRadioButton>(form, checkedLater == QLatin1String("USB") ? "USB" : "Eth")
+                ->setChecked(true);
+        }
         if (switchLanguage) {
+            // The second mass item had the focus; the switch checks the first.
+            QTest::mouseClick(child<QWidget>(form, "rgMasaItem1"), Qt::LeftButton);
             child<QToolButton>(form, "ENG")->click();
         }
-        const QStringList expected = {
-            "chbDataOd", "dtpDataOd",   "dtpCzasOd",    "chbDataDo",     "dtpDataDo",
-            "dtpCzasDo", "rgMasaItem0", "leMasaOd",     "leMasaDo",      "leIDod",
-            "leIDdo",    "leProdukt",   "leUzytkownik", "btnUstawienia", "btnOdczytaj",
-            "PL",        "ENG",         "COM",          "availCom",      "baudRate",
-            "bits",      "parity",      "Zastosuj",     "btnRefresh",    "DBGrid1",
-        };
+        const QStringList expected =
+            QStringList{"chbDataOd", "dtpDataOd",   "dtpCzasOd",    "chbDataDo",     "dtpDataDo",
+                        "dtpCzasDo", "rgMasaItem0", "leMasaOd",     "leMasaDo",      "leIDod",
+                        "leIDdo",    "leProdukt",   "leUzytkownik", "btnUstawienia", "btnOdczytaj",
+                        "PL",        "ENG"} +
+            settings + QStringList{"Zastosuj", "btnRefresh", "DBGrid1"};
         QCOMPARE(tabStops(form, child<QWidget>(form, "chbDataOd")), expected);
     }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
+#include <QList>
 #include <QPalette>
 
 // Controls are found by their object names (tests, the status of a read, the
@@ -28,6 +30,17 @@ inline QString accessibleCaption(const QString& caption) {
         name.chop(1);
     }
     return name.trimmed();
+}
+
+// Tab enters a group of radio buttons at the checked one, however it was
+// checked; Qt itself moves the stop only to the button last focused, so a
+// kind checked by the stored settings or a language switch was passed over.
+inline void giveTabStop(QAbstractButton* checked, const QList<QAbstractButton*>& group) {
+    for (QAbstractButton* button : group) {
+        button->setFocusPolicy(button == checked
+                                   ? Qt::FocusPolicy(button->focusPolicy() | Qt::TabFocus)
+                                   : Qt::FocusPolicy(button->focusPolicy() & ~Qt::TabFocus));
+    }
 }
 
 inline void makeBold(QWidget* widget) {

@@ -5,11 +5,19 @@
 #include <QRadioButton>
 #include <algorithm>
 
+#include "NamedWidgets.h"
+
 TRadioGroup::TRadioGroup(int columns, QWidget* parent) : QGroupBox(parent), columns_(columns) {
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(4, 2, 4, 2);
     layout->setHorizontalSpacing(6);
     connect(&buttons_, &QButtonGroup::buttonClicked, this, [this] { emit clicked(); });
+    connect(&buttons_, &QButtonGroup::buttonToggled, this,
+            [this](QAbstractButton* button, bool on) {
+                if (on) {
+                    NamedWidgets::giveTabStop(button, buttons_.buttons());
+                }
+            });
 }
 
 // The buttons are kept and renamed where they can be: a new button would

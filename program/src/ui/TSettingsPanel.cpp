@@ -220,8 +220,9 @@ void TSettingsPanel::connectControls() {
     // The groups follow the checked kind however it was checked: a click,
     // the arrow keys, assistive technology or the stored settings.
     auto onChecked = [this](QRadioButton* kind, void (TSettingsPanel::*show)()) {
-        connect(kind, &QRadioButton::toggled, this, [this, show](bool checked) {
+        connect(kind, &QRadioButton::toggled, this, [this, kind, show](bool checked) {
             if (checked) {
+                NamedWidgets::giveTabStop(kind, {COM, USB, Eth});
                 (this->*show)();
             }
         });

@@ -111,8 +111,13 @@ const char16_t* const kEnglish[kTextCount] = {
     u"Check ports",
 };
 
+<<<<<<< HEAD
 // Texts added after the 47 above, looked up the same way. Each helper of the
 // program keeps its keys in a block of its own.
+=======
+// Texts added after the 47 above, in blocks by the feature that needs them.
+// They are looked up like the others but are not part of the fixed key list.
+>>>>>>> main
 struct AddedText {
     const char16_t* key;
     const char16_t* polish;
@@ -120,6 +125,7 @@ struct AddedText {
 };
 
 const AddedText kAddedTexts[] = {
+<<<<<<< HEAD
     // Why a connection failed, shown under "connErr". %1 is the port,
     // converter or address; %2 the process holding a busy line.
     {u"connWhyNotFound", u"Urządzenie %1 nie istnieje.", u"%1 does not exist."},
@@ -160,6 +166,23 @@ const AddedText kAddedTexts[] = {
     {u"connWhyOther", u"Nie udało się otworzyć %1.", u"%1 could not be opened."},
 };
 
+=======
+    // Names that assistive technology reads for the filter's date and time
+    // pickers, which have no caption of their own.
+    {u"accDate", u"Data", u"Date"},
+    {u"accTime", u"Czas", u"Time"},
+};
+
+const AddedText* findAddedText(QStringView key) {
+    for (const AddedText& added : kAddedTexts) {
+        if (key.compare(QStringView(added.key), Qt::CaseInsensitive) == 0) {
+            return &added;
+        }
+    }
+    return nullptr;
+}
+
+>>>>>>> main
 }  // namespace
 
 const QStringList& LanguageTexts::keys() {
@@ -180,7 +203,15 @@ int LanguageTexts::indexOfKey(QStringView key) {
 QString LanguageTexts::text(Language language, QStringView key) {
     const int index = indexOfKey(key);
     if (index < 0 || index >= kTextCount) {
+<<<<<<< HEAD
         return addedText(language, key);
+=======
+        const AddedText* added = findAddedText(key);
+        if (added == nullptr) {
+            return {};
+        }
+        return QString::fromUtf16(language == Language::English ? added->english : added->polish);
+>>>>>>> main
     }
     return QString::fromUtf16(language == Language::English ? kEnglish[index] : kPolish[index]);
 }
@@ -197,6 +228,14 @@ QString LanguageTexts::addedText(Language language, QStringView key) {
 
 QString LanguageTexts::text(QStringView key) const {
     return text(language_, key);
+}
+
+QStringList LanguageTexts::addedKeys() {
+    QStringList list;
+    for (const AddedText& added : kAddedTexts) {
+        list.append(QString::fromUtf16(added.key));
+    }
+    return list;
 }
 
 Language LanguageTexts::fromStoredName(const QString& stored) {

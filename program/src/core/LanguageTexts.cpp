@@ -111,13 +111,8 @@ const char16_t* const kEnglish[kTextCount] = {
     u"Check ports",
 };
 
-<<<<<<< HEAD
-// Texts added after the 47 above, looked up the same way. Each helper of the
-// program keeps its keys in a block of its own.
-=======
 // Texts added after the 47 above, in blocks by the feature that needs them.
 // They are looked up like the others but are not part of the fixed key list.
->>>>>>> main
 struct AddedText {
     const char16_t* key;
     const char16_t* polish;
@@ -125,7 +120,6 @@ struct AddedText {
 };
 
 const AddedText kAddedTexts[] = {
-<<<<<<< HEAD
     // Why a connection failed, shown under "connErr". %1 is the port,
     // converter or address; %2 the process holding a busy line.
     {u"connWhyNotFound", u"Urządzenie %1 nie istnieje.", u"%1 does not exist."},
@@ -164,9 +158,7 @@ const AddedText kAddedTexts[] = {
     {u"connWhyClosed", u"Połączenie z %1 zostało zamknięte.", u"The connection to %1 was closed."},
     {u"connWhyIo", u"Błąd wejścia/wyjścia urządzenia %1.", u"Input/output error on %1."},
     {u"connWhyOther", u"Nie udało się otworzyć %1.", u"%1 could not be opened."},
-};
 
-=======
     // Names that assistive technology reads for the filter's date and time
     // pickers, which have no caption of their own.
     {u"accDate", u"Data", u"Date"},
@@ -182,7 +174,6 @@ const AddedText* findAddedText(QStringView key) {
     return nullptr;
 }
 
->>>>>>> main
 }  // namespace
 
 const QStringList& LanguageTexts::keys() {
@@ -203,27 +194,13 @@ int LanguageTexts::indexOfKey(QStringView key) {
 QString LanguageTexts::text(Language language, QStringView key) {
     const int index = indexOfKey(key);
     if (index < 0 || index >= kTextCount) {
-<<<<<<< HEAD
-        return addedText(language, key);
-=======
         const AddedText* added = findAddedText(key);
         if (added == nullptr) {
             return {};
         }
         return QString::fromUtf16(language == Language::English ? added->english : added->polish);
->>>>>>> main
     }
     return QString::fromUtf16(language == Language::English ? kEnglish[index] : kPolish[index]);
-}
-
-QString LanguageTexts::addedText(Language language, QStringView key) {
-    for (const AddedText& added : kAddedTexts) {
-        if (key.compare(QStringView(added.key), Qt::CaseInsensitive) == 0) {
-            return QString::fromUtf16(language == Language::English ? added.english
-                                                                    : added.polish);
-        }
-    }
-    return {};
 }
 
 QString LanguageTexts::text(QStringView key) const {

@@ -15,8 +15,7 @@ public:
     Language language() const { return language_; }
     void setLanguage(Language language) { language_ = language; }
 
-    // Empty for a key that is not in the table. Besides the 47 keys the
-    // table holds keys added later (keys() lists only the 47).
+    // Empty for a key that is not in the table.
     QString text(QStringView key) const;
     QString text(QLatin1String key) const { return text(QString(key)); }
 
@@ -33,8 +32,5 @@ public:
     static QString storedName(Language language);
 
 private:
-    // The keys added after the 47.
-    static QString addedText(Language language, QStringView key);
-
     Language language_;
 };

@@ -7,6 +7,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -231,17 +232,39 @@ private slots:
         QCOMPARE(gridTitles(*form_).at(5), QStringLiteral("Net"));
     }
 
-    void languageSwitchDuringAReadLeavesTheTableEmpty() {
+    void languageSwitchDuringAReadKeepsTheRecords_data() {
+        QTest::addColumn<bool>("afterColumnLine");
+        QTest::newRow("before the column line") << false;
+        QTest::newRow("after the column line") << true;
+    }
+
+    void languageSwitchDuringAReadKeepsTheRecords() {
+        QFETCH(bool, afterColumnLine);
         // Paced at the real line rate, the read lasts long enough to switch.
         startScale({"--records", "400", "--pace"});
         QTest::mouseClick(child<QPushButton>(*form_, "btnOdczytaj"), Qt::LeftButton);
-        QTest::qWait(300);
+        auto* table = child<RecordTableModel>(*form_, "ClientDataSet1");
+        if (afterColumnLine) {
+            QTRY_VERIFY_WITH_TIMEOUT(table->isOpen(), 10000);
+        }
         child<QToolButton>(*form_, "ENG")->click();
         QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(*form_, "btnOdczytaj")->isEnabled(), 30000);
-        // The state is told in the language in force when it is reached.
+        // The state is told in the language in force when it is reached, and
+        // the records stay, named in that language.
         QCOMPARE(form_->stateText(), QStringLiteral("Success!"));
-        QCOMPARE(gridTitles(*form_), QStringList());
-        QVERIFY(!child<RecordTableModel>(*form_, "ClientDataSet1")->isOpen());
+        QCOMPARE(gridTitles(*form_),
+                 (QStringList{"RecID", "Date_Time", "Number", "UserID", "ProductID", "Net", "Gross",
+                              "Tare", "Unit", "Stability"}));
+        const QList<QStringList> rows = gridRows(*form_);
+        QCOMPARE(rows.size(), 400);
+        QSet<QString> stability;
+        for (const QStringList& row : rows) {
+            stability.insert(row.last());
+        }
+        QVERIFY2(stability.contains(QStringLiteral("Yes")), qPrintable(stability.values().join(',')));
+        QVERIFY(!stability.contains(QStringLiteral("Tak")));
+        QVERIFY(!stability.contains(QStringLiteral("Nie")));
+        QCOMPARE(child<QLabel>(*form_, "lbLiczbaRekordow")->text(), QStringLiteral("400"));
     }
 
 private:

@@ -287,7 +287,7 @@ void TMainForm::btnOdczytajClick() {
         ReadStatus(2);
         return;
     }
-    readLanguage_ = texts_.language();
+    tableFill_.start(texts_);
     session_->start(ReadSetup{texts_, formats_});
 }
 
@@ -354,6 +354,7 @@ void TMainForm::ReadStatus(int status) {
 void TMainForm::ShowDeviceInfo(const DeviceIdentity& identity) {
     PanUstawienia->showIdentity(identity.type, QString::number(identity.serialNumber),
                                 identity.productionDate);
+    tableFill_.setColumnLine(identity.recordHeader);
     if (!identity.recordHeader.isEmpty()) {
         Panel1->setRecordCount(QString::number(identity.recordCount));
         AlibiCount = identity.recordCount;
@@ -361,19 +362,13 @@ void TMainForm::ShowDeviceInfo(const DeviceIdentity& identity) {
 }
 
 void TMainForm::DefineRecordFields(const RecordLayout& layout) {
-    // A language switch during the read emptied the table; fields named in
-    // the other language must not come back with this read's rows.
-    if (readLanguage_ != texts_.language()) {
-        return;
-    }
-    ClientDataSet1->defineFields(layout);
+    tableFill_.defineFields(*ClientDataSet1, layout, texts_);
     DBGrid1->resizeColumnsToContents();
 }
 
 void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete) {
     // One reset for all rows: the grid repaints once.
-    ClientDataSet1->appendRows(std::move(*batch));
-    if (!complete) {
+    if (!tableFill_.appendRows(*ClientDataSet1, std::move(*batch), texts_) || !complete) {
         EndReadInError();
         return;
     }

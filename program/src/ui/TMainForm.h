@@ -8,6 +8,7 @@
 #include "AlibiReadSession.h"
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
+#include "ReadTableFill.h"
 
 class CVESKDeviceInterface;
 class CVESKScaleInterface;
@@ -103,7 +104,7 @@ private:
     QString filterExpression_;
     bool countAwaitsPass_ = false;  // the count label waits for the grid's pass
     ReadState readState_ = ReadState::None;
-    Language readLanguage_ = Language::Polish;  // in force when the read started
+    ReadTableFill tableFill_;
 
     CVESKScaleInterface* ScaleObject = nullptr;
     CVESKDeviceInterface* deviceInterface = nullptr;

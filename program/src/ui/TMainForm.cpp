@@ -13,6 +13,7 @@
 #include "CsvExport.h"
 #include "Pictures.h"
 #include "QELScale.h"
+#include "ReadEndMessages.h"
 #include "RecordFilter.h"
 #include "RecordFilterProxy.h"
 #include "RecordTableModel.h"
@@ -157,8 +158,10 @@ void TMainForm::connectReadSession() {
     });
     connect(session, &AlibiReadSession::parsingStarted, this, [this] { ReadStatus(1); });
     connect(session, &AlibiReadSession::recordsCopied, this, &TMainForm::FillRecordTable);
-    connect(session, &AlibiReadSession::libraryFailed, this, &TMainForm::EndReadInError);
-    connect(session, &AlibiReadSession::silenceTimedOut, this, &TMainForm::EndReadInError);
+    connect(session, &AlibiReadSession::libraryFailed, this,
+            [this] { endReadWithoutAnswer(nullptr); });
+    connect(session, &AlibiReadSession::silenceTimedOut, this, &TMainForm::FillRecordTable);
+    connect(session, &AlibiReadSession::stopped, this, &TMainForm::FillRecordTable);
 }
 
 // ---- creation steps --------------------------------------------------------
@@ -275,6 +278,7 @@ void TMainForm::btnOdczytajClick() {
     AlibiCount = 0;
     setReadState(ReadState::Reading);
     Panel1->readButton()->setEnabled(false);
+    readChoice_ = PanUstawienia->choice();
     ApplyConnectionSettings();
     bool connected = false;
     try {
@@ -366,22 +370,46 @@ void TMainForm::DefineRecordFields(const RecordLayout& layout) {
     DBGrid1->resizeColumnsToContents();
 }
 
-void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete) {
+void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
+                                const ReadOutcome& outcome) {
     // One reset for all rows: the grid repaints once.
-    if (!tableFill_.appendRows(*ClientDataSet1, std::move(*batch), texts_) || !complete) {
+    if (outcome.tableFailed || !tableFill_.appendRows(*ClientDataSet1, std::move(*batch), texts_)) {
         EndReadInError();
         return;
     }
     DBGrid1->resizeColumnsToContents();
-    Panel1->exportButton()->setEnabled(true);
+    if (outcome.rowsKept() > 0 || outcome.end == ReadEnd::Complete) {
+        Panel1->exportButton()->setEnabled(true);
+    }
     Panel1->readButton()->setEnabled(true);
     chbDataClick();
+    if (outcome.end == ReadEnd::Silent) {
+        endReadWithoutAnswer(&outcome);
+        return;
+    }
+    if (outcome.end == ReadEnd::Stopped) {
+        setReadState(ReadState::Stopped);
+        StatusBar1->setProgress(0);
+        return;
+    }
+    if (!outcome.isComplete()) {
+        setReadState(ReadState::Incomplete);
+        StatusBar1->setProgress(0);
+        ReadEndMessages::showOutcome(this, outcome, texts_, formats_.locale());
+        return;
+    }
     ReadStatus(1);
 }
 
 void TMainForm::EndReadInError() {
     setReadState(ReadState::Error);
     Panel1->readButton()->setEnabled(true);
+}
+
+// A silent scale: the operator learns what to check, with the settings used.
+void TMainForm::endReadWithoutAnswer(const ReadOutcome* outcome) {
+    EndReadInError();
+    ReadEndMessages::showNoAnswer(this, readChoice_, outcome, texts_, formats_.locale());
 }
 
 void TMainForm::setReadState(ReadState state) {
@@ -399,6 +427,12 @@ void TMainForm::setReadState(ReadState state) {
             break;
         case ReadState::Error:
             key = "error";
+            break;
+        case ReadState::Incomplete:
+            key = "readIncomplete";
+            break;
+        case ReadState::Stopped:
+            key = "stopped";
             break;
         case ReadState::None:
             break;

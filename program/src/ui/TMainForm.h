@@ -9,6 +9,7 @@
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
 #include "ReadTableFill.h"
+#include "TSettingsPanel.h"
 
 class CVESKDeviceInterface;
 class CVESKScaleInterface;
@@ -65,7 +66,7 @@ public slots:
     void ZastosujClick();
 
 private:
-    enum class ReadState { None, Reading, Parsing, Success, Error };
+    enum class ReadState { None, Reading, Parsing, Success, Error, Incomplete, Stopped };
 
     // Window construction.
     void buildWindow();
@@ -93,8 +94,9 @@ private:
     void ReadStatus(int status);
     void ShowDeviceInfo(const DeviceIdentity& identity);
     void DefineRecordFields(const RecordLayout& layout);
-    void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete);
+    void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
     void EndReadInError();
+    void endReadWithoutAnswer(const ReadOutcome* outcome);
     void setReadState(ReadState state);
     void showConnectionError();
     void ShowMessage(const QString& text);
@@ -105,6 +107,7 @@ private:
     bool countAwaitsPass_ = false;  // the count label waits for the grid's pass
     ReadState readState_ = ReadState::None;
     ReadTableFill tableFill_;
+    ConnectionChoice readChoice_;  // the settings the read uses
 
     CVESKScaleInterface* ScaleObject = nullptr;
     CVESKDeviceInterface* deviceInterface = nullptr;

@@ -234,11 +234,14 @@ void TMainForm::btnUstawieniaClick() {
     PanUstawienia->setVisible(PanUstawienia->isHidden());
 }
 
+// The operator asks for the ports there are: a device path that vanished
+// (a converter pulled out) is not offered for the next read. At start the
+// stored choice stays, so that a read names the port it could not open.
 void TMainForm::btnRefreshClick() {
-    RefreshPortLists();
+    RefreshPortLists(true);
 }
 
-void TMainForm::RefreshPortLists() {
+void TMainForm::RefreshPortLists(bool onlyPresentPaths) {
     // A read in progress uses the device's transport, which a change of the
     // connection kind would destroy under it.
     if (session_->isRunning()) {
@@ -254,7 +257,8 @@ void TMainForm::RefreshPortLists() {
     }
     deviceInterface->SetConnectionKind(0);
     PanUstawienia->setPortLists(
-        ConnectionNames::comPortsFromAnswer(deviceInterface->GetParameter("comports")), usbDevices);
+        ConnectionNames::comPortsFromAnswer(deviceInterface->GetParameter("comports")), usbDevices,
+        onlyPresentPaths);
 }
 
 void TMainForm::ZastosujClick() {

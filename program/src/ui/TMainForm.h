@@ -86,7 +86,7 @@ private:
     void chooseLanguage(Language language);
 
     // Ports.
-    void RefreshPortLists();
+    void RefreshPortLists(bool onlyPresentPaths = false);
 
     // Reading.
     void ApplyConnectionSettings();

@@ -277,6 +277,23 @@ private slots:
         QCOMPARE(gridRows(*form_).size(), received - unreadable);
     }
 
+    // A scale's count is only its word: memory follows the records that came.
+    void announcedCountReservesNothing() {
+        // A first read sets up what any read needs (threads, their memory).
+        startScale({"--records", "3"});
+        QVERIFY(readScale(*form_));
+        sim_.reset();
+        startScale({"--records", "3", "--announce", "4000000"}, false);
+        const qint64 before = processMemoryKb("VmSize:");
+        QVERIFY(readScale(*form_));
+        QCOMPARE(gridRows(*form_).size(), 3);
+        QCOMPARE(form_->stateText(), QStringLiteral("Niekompletny!"));
+        // Reserving for four million rows takes half a gigabyte of address
+        // space at its peak, touched or not.
+        const qint64 grownKb = processMemoryKb("VmPeak:") - before;
+        QVERIFY2(grownKb < 100 * 1024, qPrintable(QString::number(grownKb)));
+    }
+
     void silentScaleEndsAfterFiveSeconds() {
         startScale({"--records", "6", "--silent-at", "record:3"});
         QElapsedTimer clock;
@@ -341,6 +358,20 @@ private slots:
     }
 
 private:
+    // A line of /proc/self/status in kB, such as "VmPeak:".
+    static qint64 processMemoryKb(const char* field) {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly)) {
+            return 0;
+        }
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith(field)) {
+                return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+            }
+        }
+        return 0;
+    }
+
     static std::vector<std::string> toStd(const QStringList& args) {
         std::vector<std::string> list;
         for (const QString& arg : args) {

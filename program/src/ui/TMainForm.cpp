@@ -20,6 +20,7 @@
 #include "ScaleLibrary.h"
 #include "SettingsStore.h"
 #include "TFilterPanel.h"
+#include "TReadPaceWatch.h"
 #include "TReadStatusBar.h"
 #include "TSettingsPanel.h"
 
@@ -125,6 +126,7 @@ void TMainForm::connectHandlers() {
     connect(Panel1->readButton(), &QPushButton::clicked, this, &TMainForm::btnOdczytajClick);
     connect(Panel1->settingsButton(), &QPushButton::clicked, this, &TMainForm::btnUstawieniaClick);
     connect(Panel1->exportButton(), &QPushButton::clicked, this, &TMainForm::btnCsvExportClick);
+    connect(Panel1->stopButton(), &QPushButton::clicked, session_.get(), &AlibiReadSession::stop);
     connect(Panel1, &TFilterPanel::filterChanged, this, &TMainForm::chbDataClick);
     connect(PanUstawienia, &TSettingsPanel::refreshRequested, this, &TMainForm::btnRefreshClick);
     connect(PanUstawienia, &TSettingsPanel::saveRequested, this, &TMainForm::ZastosujClick);
@@ -175,6 +177,7 @@ void TMainForm::bindLibrary(const QStringList& searchDirs) {
     }
     deviceInterface = ScaleObject;
     session_ = std::make_unique<AlibiReadSession>(ScaleObject);
+    paceWatch_ = new TReadPaceWatch(*session_, *StatusBar1, this);
 }
 
 void TMainForm::ReadStoredSettings() {
@@ -279,9 +282,12 @@ void TMainForm::btnOdczytajClick() {
     }
     // A listener still winding down must not see its transport replaced.
     session_->stopPreviousListener();
+    if (!askForConnectionKind()) {
+        return;
+    }
     AlibiCount = 0;
     setReadState(ReadState::Reading);
-    Panel1->readButton()->setEnabled(false);
+    showReadRunning(true);
     readChoice_ = PanUstawienia->choice();
     ApplyConnectionSettings();
     bool connected = false;
@@ -297,6 +303,25 @@ void TMainForm::btnOdczytajClick() {
     }
     tableFill_.start(texts_);
     session_->start(ReadSetup{texts_, formats_});
+    paceWatch_->start(texts_, formats_);
+}
+
+// Without a connection kind there is nothing sound to read: the operator is
+// shown the settings and asked to choose one.
+bool TMainForm::askForConnectionKind() {
+    if (PanUstawienia->choice().kind != ConnectionChoice::Kind::None) {
+        return true;
+    }
+    PanUstawienia->show();
+    ShowMessage(texts_.text(u"chooseConnection"));
+    return false;
+}
+
+void TMainForm::showReadRunning(bool running) {
+    Panel1->showReadRunning(running);
+    if (!running) {
+        paceWatch_->stop();
+    }
 }
 
 void TMainForm::ApplyConnectionSettings() {
@@ -385,7 +410,7 @@ void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
     if (outcome.rowsKept() > 0 || outcome.end == ReadEnd::Complete) {
         Panel1->exportButton()->setEnabled(true);
     }
-    Panel1->readButton()->setEnabled(true);
+    showReadRunning(false);
     chbDataClick();
     if (outcome.end == ReadEnd::Silent) {
         endReadWithoutAnswer(&outcome);
@@ -407,7 +432,7 @@ void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
 
 void TMainForm::EndReadInError() {
     setReadState(ReadState::Error);
-    Panel1->readButton()->setEnabled(true);
+    showReadRunning(false);
 }
 
 // A silent scale: the operator learns what to check, with the settings used.
@@ -418,30 +443,7 @@ void TMainForm::endReadWithoutAnswer(const ReadOutcome* outcome) {
 
 void TMainForm::setReadState(ReadState state) {
     readState_ = state;
-    const char* key = "";
-    switch (state) {
-        case ReadState::Reading:
-            key = "reading";
-            break;
-        case ReadState::Parsing:
-            key = "parse";
-            break;
-        case ReadState::Success:
-            key = "success";
-            break;
-        case ReadState::Error:
-            key = "error";
-            break;
-        case ReadState::Incomplete:
-            key = "readIncomplete";
-            break;
-        case ReadState::Stopped:
-            key = "stopped";
-            break;
-        case ReadState::None:
-            break;
-    }
-    StatusBar1->setStateText(texts_.text(QLatin1String(key)));
+    StatusBar1->setStateText(texts_.text(QLatin1String(readStateKey(state))));
 }
 
 QString TMainForm::stateText() const {

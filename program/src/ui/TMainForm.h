@@ -8,6 +8,7 @@
 #include "AlibiReadSession.h"
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
+#include "ReadState.h"
 #include "ReadTableFill.h"
 #include "TSettingsPanel.h"
 
@@ -18,6 +19,7 @@ class QTableView;
 class RecordFilterProxy;
 class RecordTableModel;
 class TFilterPanel;
+class TReadPaceWatch;
 class TReadStatusBar;
 class TSettingsPanel;
 
@@ -66,8 +68,6 @@ public slots:
     void ZastosujClick();
 
 private:
-    enum class ReadState { None, Reading, Parsing, Success, Error, Incomplete, Stopped };
-
     // Window construction.
     void buildWindow();
     void buildGrid();
@@ -97,6 +97,8 @@ private:
     void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
     void EndReadInError();
     void endReadWithoutAnswer(const ReadOutcome* outcome);
+    void showReadRunning(bool running);
+    bool askForConnectionKind();
     void setReadState(ReadState state);
     void showConnectionError();
     void ShowMessage(const QString& text);
@@ -120,5 +122,6 @@ private:
     RecordTableModel* ClientDataSet1 = nullptr;
     RecordFilterProxy* DataSource1 = nullptr;
     TReadStatusBar* StatusBar1 = nullptr;
+    TReadPaceWatch* paceWatch_ = nullptr;
     QFileDialog* SaveCSVDialog = nullptr;
 };

@@ -110,8 +110,9 @@ private slots:
                                           << "Choose a connection kind: COM, USB or Ethernet.";
         for (const char* key : {"readCounts", "unreadableIds", "recordsKept", "noAnswerHint",
                                 "minutesLeft", "secondsLeft"}) {
-            QTest::newRow(key) << key << LanguageTexts::text(Language::Polish, QLatin1String(key))
-                               << LanguageTexts::text(Language::English, QLatin1String(key));
+            QTest::newRow(key) << key
+                               << LanguageTexts::text(Language::Polish, QString::fromLatin1(key))
+                               << LanguageTexts::text(Language::English, QString::fromLatin1(key));
         }
     }
 

@@ -111,8 +111,8 @@ const char16_t* const kEnglish[kTextCount] = {
     u"Check ports",
 };
 
-// Texts added to the program after the first tables, looked up like the
-// others; each block belongs to one feature.
+// Texts added after the 47 above, in blocks by the feature that needs them.
+// They are looked up like the others but are not part of the fixed key list.
 struct AddedText {
     const char16_t* key;
     const char16_t* polish;
@@ -120,6 +120,10 @@ struct AddedText {
 };
 
 const AddedText kAddedTexts[] = {
+    // Names that assistive technology reads for the filter's date and time
+    // pickers, which have no caption of their own.
+    {u"accDate", u"Data", u"Date"},
+    {u"accTime", u"Czas", u"Time"},
     // The end of a read: what it brought, a silent scale, no connection
     // chosen, the operator's stop and the time left.
     {u"readIncomplete", u"Niekompletny!", u"Incomplete!"},
@@ -141,7 +145,7 @@ const AddedText kAddedTexts[] = {
     {u"secondsLeft", u"%1 s", u"%1 s"},
 };
 
-const AddedText* addedText(QStringView key) {
+const AddedText* findAddedText(QStringView key) {
     for (const AddedText& added : kAddedTexts) {
         if (key.compare(QStringView(added.key), Qt::CaseInsensitive) == 0) {
             return &added;
@@ -170,7 +174,7 @@ int LanguageTexts::indexOfKey(QStringView key) {
 QString LanguageTexts::text(Language language, QStringView key) {
     const int index = indexOfKey(key);
     if (index < 0 || index >= kTextCount) {
-        const AddedText* added = addedText(key);
+        const AddedText* added = findAddedText(key);
         if (added == nullptr) {
             return {};
         }
@@ -181,6 +185,14 @@ QString LanguageTexts::text(Language language, QStringView key) {
 
 QString LanguageTexts::text(QStringView key) const {
     return text(language_, key);
+}
+
+QStringList LanguageTexts::addedKeys() {
+    QStringList list;
+    for (const AddedText& added : kAddedTexts) {
+        list.append(QString::fromUtf16(added.key));
+    }
+    return list;
 }
 
 Language LanguageTexts::fromStoredName(const QString& stored) {

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "ConnectionNames.h"
+#include "ConnectionSetup.h"
 #include "CsvExport.h"
 #include "Pictures.h"
 #include "QELScale.h"
@@ -23,14 +24,7 @@
 #include "TReadPaceWatch.h"
 #include "TReadStatusBar.h"
 #include "TSettingsPanel.h"
-
-namespace {
-
-QByteArray toLibraryText(const QString& text) {
-    return text.toUtf8();
-}
-
-}  // namespace
+#include "WindowMemory.h"
 
 TMainForm::TMainForm(const QStringList& librarySearchDirs, QWidget* parent) : QMainWindow(parent) {
     buildWindow();
@@ -42,9 +36,14 @@ TMainForm::TMainForm(const QStringList& librarySearchDirs, QWidget* parent) : QM
     connectHandlers();
     setDisplayFormats(formats_);
     FormCreate();
+    windowMemory_ = new WindowMemory(this, DBGrid1);
+    windowMemory_->restore();
 }
 
-TMainForm::~TMainForm() = default;
+// However the window goes, its place and column widths are kept for the next run.
+TMainForm::~TMainForm() {
+    windowMemory_->save();
+}
 
 QStringList TMainForm::defaultLibrarySearchDirs() {
     return ScaleLibrary::defaultSearchDirs();
@@ -325,35 +324,7 @@ void TMainForm::showReadRunning(bool running) {
 }
 
 void TMainForm::ApplyConnectionSettings() {
-    auto set = [this](const char* key, const QString& value) {
-        deviceInterface->SetParameter(key, toLibraryText(value).constData());
-    };
-    const ConnectionChoice choice = PanUstawienia->choice();
-    try {
-        switch (choice.kind) {
-            case ConnectionChoice::Kind::Com:
-                deviceInterface->SetConnectionKind(0);
-                set("COM", ConnectionNames::comParameter(choice.comPort));
-                set("parity", ConnectionNames::parityLetter(choice.parity));
-                set("bits", choice.bits);
-                set("baud", choice.baudRate);
-                break;
-            case ConnectionChoice::Kind::Usb:
-                deviceInterface->SetConnectionKind(1);
-                set("device", ConnectionNames::usbParameter(choice.usbDevice));
-                set("baud", choice.baudRate);
-                set("bits", choice.bits);
-                set("parity", ConnectionNames::parityLetter(choice.parity));
-                break;
-            case ConnectionChoice::Kind::Ethernet:
-                deviceInterface->SetConnectionKind(2);
-                set("ip", choice.ip);
-                set("port", choice.port);
-                break;
-            case ConnectionChoice::Kind::None:
-                break;
-        }
-    } catch (...) {
+    if (!applyConnectionChoice(*deviceInterface, PanUstawienia->choice())) {
         ShowMessage(texts_.text(u"failDevSet"));
     }
 }
@@ -396,7 +367,7 @@ void TMainForm::ShowDeviceInfo(const DeviceIdentity& identity) {
 
 void TMainForm::DefineRecordFields(const RecordLayout& layout) {
     tableFill_.defineFields(*ClientDataSet1, layout, texts_);
-    DBGrid1->resizeColumnsToContents();
+    windowMemory_->fitColumns();
 }
 
 void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
@@ -406,7 +377,7 @@ void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
         EndReadInError();
         return;
     }
-    DBGrid1->resizeColumnsToContents();
+    windowMemory_->fitColumns();
     if (outcome.rowsKept() > 0 || outcome.end == ReadEnd::Complete) {
         Panel1->exportButton()->setEnabled(true);
     }

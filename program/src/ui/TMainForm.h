@@ -22,6 +22,7 @@ class TFilterPanel;
 class TReadPaceWatch;
 class TReadStatusBar;
 class TSettingsPanel;
+class WindowMemory;
 
 // The window cannot work without the library: creation stops with this.
 class StartupError : public std::runtime_error {
@@ -124,4 +125,5 @@ private:
     TReadStatusBar* StatusBar1 = nullptr;
     TReadPaceWatch* paceWatch_ = nullptr;
     QFileDialog* SaveCSVDialog = nullptr;
+    WindowMemory* windowMemory_ = nullptr;
 };

@@ -229,6 +229,11 @@ private slots:
                    "Zapowiedziano rekordów: 20, odebrano: 19, nieczytelnych: 1.\n"
                    "Nie udało się odczytać rekordów nr: 16.\n"
                    "Każdy rekord, który dało się odczytać, jest w tabeli.");
+        QTest::newRow("records after a count of none")
+            << QStringList{"--records", "3", "--announce", "0"} << 3
+            << QStringLiteral(
+                   "Zapowiedziano rekordów: 0, odebrano: 3, nieczytelnych: 0.\n"
+                   "Każdy rekord, który dało się odczytać, jest w tabeli.");
     }
 
     void spoiledLinesKeepEveryOtherRecord() {

@@ -35,6 +35,9 @@ public:
     QPushButton* settingsButton() const { return btnUstawienia; }
     QPushButton* readButton() const { return btnOdczytaj; }
     QPushButton* exportButton() const { return btnCsvExport; }
+    QPushButton* stopButton() const { return btnPrzerwij; }
+    // While a read runs, "Odczytaj" is disabled and the stop button shown.
+    void showReadRunning(bool running);
 
 signals:
     // Any filter control changed (a check box or radio item clicked, a text,
@@ -76,4 +79,5 @@ private:
     QPushButton* btnUstawienia = nullptr;
     QPushButton* btnOdczytaj = nullptr;
     QPushButton* btnCsvExport = nullptr;
+    QPushButton* btnPrzerwij = nullptr;
 };

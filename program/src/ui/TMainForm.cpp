@@ -11,26 +11,21 @@
 
 #include "ConnectionFailureText.h"
 #include "ConnectionNames.h"
+#include "ConnectionSetup.h"
 #include "CsvExport.h"
 #include "Pictures.h"
 #include "QELScale.h"
+#include "ReadEndMessages.h"
 #include "RecordFilter.h"
 #include "RecordFilterProxy.h"
 #include "RecordTableModel.h"
 #include "ScaleLibrary.h"
 #include "SettingsStore.h"
 #include "TFilterPanel.h"
+#include "TReadPaceWatch.h"
 #include "TReadStatusBar.h"
 #include "TSettingsPanel.h"
 #include "WindowMemory.h"
-
-namespace {
-
-QByteArray toLibraryText(const QString& text) {
-    return text.toUtf8();
-}
-
-}  // namespace
 
 TMainForm::TMainForm(const QStringList& librarySearchDirs, QWidget* parent) : QMainWindow(parent) {
     buildWindow();
@@ -131,6 +126,7 @@ void TMainForm::connectHandlers() {
     connect(Panel1->readButton(), &QPushButton::clicked, this, &TMainForm::btnOdczytajClick);
     connect(Panel1->settingsButton(), &QPushButton::clicked, this, &TMainForm::btnUstawieniaClick);
     connect(Panel1->exportButton(), &QPushButton::clicked, this, &TMainForm::btnCsvExportClick);
+    connect(Panel1->stopButton(), &QPushButton::clicked, session_.get(), &AlibiReadSession::stop);
     connect(Panel1, &TFilterPanel::filterChanged, this, &TMainForm::chbDataClick);
     connect(PanUstawienia, &TSettingsPanel::refreshRequested, this, &TMainForm::btnRefreshClick);
     connect(PanUstawienia, &TSettingsPanel::saveRequested, this, &TMainForm::ZastosujClick);
@@ -164,8 +160,10 @@ void TMainForm::connectReadSession() {
     });
     connect(session, &AlibiReadSession::parsingStarted, this, [this] { ReadStatus(1); });
     connect(session, &AlibiReadSession::recordsCopied, this, &TMainForm::FillRecordTable);
-    connect(session, &AlibiReadSession::libraryFailed, this, &TMainForm::EndReadInError);
-    connect(session, &AlibiReadSession::silenceTimedOut, this, &TMainForm::EndReadInError);
+    connect(session, &AlibiReadSession::libraryFailed, this,
+            [this] { endReadWithoutAnswer(nullptr); });
+    connect(session, &AlibiReadSession::silenceTimedOut, this, &TMainForm::FillRecordTable);
+    connect(session, &AlibiReadSession::stopped, this, &TMainForm::FillRecordTable);
 }
 
 // ---- creation steps --------------------------------------------------------
@@ -179,6 +177,7 @@ void TMainForm::bindLibrary(const QStringList& searchDirs) {
     }
     deviceInterface = ScaleObject;
     session_ = std::make_unique<AlibiReadSession>(ScaleObject);
+    paceWatch_ = new TReadPaceWatch(*session_, *StatusBar1, this);
 }
 
 void TMainForm::ReadStoredSettings() {
@@ -238,11 +237,14 @@ void TMainForm::btnUstawieniaClick() {
     PanUstawienia->setVisible(PanUstawienia->isHidden());
 }
 
+// The operator asks for the ports there are: a device path that vanished
+// (a converter pulled out) is not offered for the next read. At start the
+// stored choice stays, so that a read names the port it could not open.
 void TMainForm::btnRefreshClick() {
-    RefreshPortLists();
+    RefreshPortLists(true);
 }
 
-void TMainForm::RefreshPortLists() {
+void TMainForm::RefreshPortLists(bool onlyPresentPaths) {
     // A read in progress uses the device's transport, which a change of the
     // connection kind would destroy under it.
     if (session_->isRunning()) {
@@ -258,7 +260,8 @@ void TMainForm::RefreshPortLists() {
     }
     deviceInterface->SetConnectionKind(0);
     PanUstawienia->setPortLists(
-        ConnectionNames::comPortsFromAnswer(deviceInterface->GetParameter("comports")), usbDevices);
+        ConnectionNames::comPortsFromAnswer(deviceInterface->GetParameter("comports")), usbDevices,
+        onlyPresentPaths);
 }
 
 void TMainForm::ZastosujClick() {
@@ -279,9 +282,13 @@ void TMainForm::btnOdczytajClick() {
     }
     // A listener still winding down must not see its transport replaced.
     session_->stopPreviousListener();
+    if (!askForConnectionKind()) {
+        return;
+    }
     AlibiCount = 0;
     setReadState(ReadState::Reading);
-    Panel1->readButton()->setEnabled(false);
+    showReadRunning(true);
+    readChoice_ = PanUstawienia->choice();
     ApplyConnectionSettings();
     bool connected = false;
     try {
@@ -295,40 +302,31 @@ void TMainForm::btnOdczytajClick() {
         ReadStatus(2);
         return;
     }
-    readLanguage_ = texts_.language();
+    tableFill_.start(texts_);
     session_->start(ReadSetup{texts_, formats_});
+    paceWatch_->start(texts_, formats_);
+}
+
+// Without a connection kind there is nothing sound to read: the operator is
+// shown the settings and asked to choose one.
+bool TMainForm::askForConnectionKind() {
+    if (PanUstawienia->choice().kind != ConnectionChoice::Kind::None) {
+        return true;
+    }
+    PanUstawienia->show();
+    ShowMessage(texts_.text(u"chooseConnection"));
+    return false;
+}
+
+void TMainForm::showReadRunning(bool running) {
+    Panel1->showReadRunning(running);
+    if (!running) {
+        paceWatch_->stop();
+    }
 }
 
 void TMainForm::ApplyConnectionSettings() {
-    auto set = [this](const char* key, const QString& value) {
-        deviceInterface->SetParameter(key, toLibraryText(value).constData());
-    };
-    const ConnectionChoice choice = PanUstawienia->choice();
-    try {
-        switch (choice.kind) {
-            case ConnectionChoice::Kind::Com:
-                deviceInterface->SetConnectionKind(0);
-                set("COM", ConnectionNames::comParameter(choice.comPort));
-                set("parity", ConnectionNames::parityLetter(choice.parity));
-                set("bits", choice.bits);
-                set("baud", choice.baudRate);
-                break;
-            case ConnectionChoice::Kind::Usb:
-                deviceInterface->SetConnectionKind(1);
-                set("device", ConnectionNames::usbParameter(choice.usbDevice));
-                set("baud", choice.baudRate);
-                set("bits", choice.bits);
-                set("parity", ConnectionNames::parityLetter(choice.parity));
-                break;
-            case ConnectionChoice::Kind::Ethernet:
-                deviceInterface->SetConnectionKind(2);
-                set("ip", choice.ip);
-                set("port", choice.port);
-                break;
-            case ConnectionChoice::Kind::None:
-                break;
-        }
-    } catch (...) {
+    if (!applyConnectionChoice(*deviceInterface, PanUstawienia->choice())) {
         ShowMessage(texts_.text(u"failDevSet"));
     }
 }
@@ -362,6 +360,7 @@ void TMainForm::ReadStatus(int status) {
 void TMainForm::ShowDeviceInfo(const DeviceIdentity& identity) {
     PanUstawienia->showIdentity(identity.type, QString::number(identity.serialNumber),
                                 identity.productionDate);
+    tableFill_.setColumnLine(identity.recordHeader);
     if (!identity.recordHeader.isEmpty()) {
         Panel1->setRecordCount(QString::number(identity.recordCount));
         AlibiCount = identity.recordCount;
@@ -369,54 +368,55 @@ void TMainForm::ShowDeviceInfo(const DeviceIdentity& identity) {
 }
 
 void TMainForm::DefineRecordFields(const RecordLayout& layout) {
-    // A language switch during the read emptied the table; fields named in
-    // the other language must not come back with this read's rows.
-    if (readLanguage_ != texts_.language()) {
-        return;
-    }
-    ClientDataSet1->defineFields(layout);
+    tableFill_.defineFields(*ClientDataSet1, layout, texts_);
     windowMemory_->fitColumns();
 }
 
-void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete) {
+void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
+                                const ReadOutcome& outcome) {
     // One reset for all rows: the grid repaints once.
-    ClientDataSet1->appendRows(std::move(*batch));
-    if (!complete) {
+    if (outcome.tableFailed || !tableFill_.appendRows(*ClientDataSet1, std::move(*batch), texts_)) {
         EndReadInError();
         return;
     }
     windowMemory_->fitColumns();
-    Panel1->exportButton()->setEnabled(true);
-    Panel1->readButton()->setEnabled(true);
+    if (outcome.rowsKept() > 0 || outcome.end == ReadEnd::Complete) {
+        Panel1->exportButton()->setEnabled(true);
+    }
+    showReadRunning(false);
     chbDataClick();
+    if (outcome.end == ReadEnd::Silent) {
+        endReadWithoutAnswer(&outcome);
+        return;
+    }
+    if (outcome.end == ReadEnd::Stopped) {
+        setReadState(ReadState::Stopped);
+        StatusBar1->setProgress(0);
+        return;
+    }
+    if (!outcome.isComplete()) {
+        setReadState(ReadState::Incomplete);
+        StatusBar1->setProgress(0);
+        ReadEndMessages::showOutcome(this, outcome, texts_, formats_.locale());
+        return;
+    }
     ReadStatus(1);
 }
 
 void TMainForm::EndReadInError() {
     setReadState(ReadState::Error);
-    Panel1->readButton()->setEnabled(true);
+    showReadRunning(false);
+}
+
+// A silent scale: the operator learns what to check, with the settings used.
+void TMainForm::endReadWithoutAnswer(const ReadOutcome* outcome) {
+    EndReadInError();
+    ReadEndMessages::showNoAnswer(this, readChoice_, outcome, texts_, formats_.locale());
 }
 
 void TMainForm::setReadState(ReadState state) {
     readState_ = state;
-    const char* key = "";
-    switch (state) {
-        case ReadState::Reading:
-            key = "reading";
-            break;
-        case ReadState::Parsing:
-            key = "parse";
-            break;
-        case ReadState::Success:
-            key = "success";
-            break;
-        case ReadState::Error:
-            key = "error";
-            break;
-        case ReadState::None:
-            break;
-    }
-    StatusBar1->setStateText(texts_.text(QLatin1String(key)));
+    StatusBar1->setStateText(texts_.text(QLatin1String(readStateKey(state))));
 }
 
 QString TMainForm::stateText() const {

@@ -8,6 +8,9 @@
 #include "AlibiReadSession.h"
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
+#include "ReadState.h"
+#include "ReadTableFill.h"
+#include "TSettingsPanel.h"
 
 class CVESKDeviceInterface;
 class CVESKScaleInterface;
@@ -16,6 +19,7 @@ class QTableView;
 class RecordFilterProxy;
 class RecordTableModel;
 class TFilterPanel;
+class TReadPaceWatch;
 class TReadStatusBar;
 class TSettingsPanel;
 class WindowMemory;
@@ -65,8 +69,6 @@ public slots:
     void ZastosujClick();
 
 private:
-    enum class ReadState { None, Reading, Parsing, Success, Error };
-
     // Window construction.
     void buildWindow();
     void buildGrid();
@@ -85,7 +87,7 @@ private:
     void chooseLanguage(Language language);
 
     // Ports.
-    void RefreshPortLists();
+    void RefreshPortLists(bool onlyPresentPaths = false);
 
     // Reading.
     void ApplyConnectionSettings();
@@ -93,8 +95,11 @@ private:
     void ReadStatus(int status);
     void ShowDeviceInfo(const DeviceIdentity& identity);
     void DefineRecordFields(const RecordLayout& layout);
-    void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete);
+    void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
     void EndReadInError();
+    void endReadWithoutAnswer(const ReadOutcome* outcome);
+    void showReadRunning(bool running);
+    bool askForConnectionKind();
     void setReadState(ReadState state);
     // "connErr", with `reason` under it when there is one.
     void showConnectionError(const QString& reason = QString());
@@ -105,7 +110,8 @@ private:
     QString filterExpression_;
     bool countAwaitsPass_ = false;  // the count label waits for the grid's pass
     ReadState readState_ = ReadState::None;
-    Language readLanguage_ = Language::Polish;  // in force when the read started
+    ReadTableFill tableFill_;
+    ConnectionChoice readChoice_;  // the settings the read uses
 
     CVESKScaleInterface* ScaleObject = nullptr;
     CVESKDeviceInterface* deviceInterface = nullptr;
@@ -118,6 +124,7 @@ private:
     RecordTableModel* ClientDataSet1 = nullptr;
     RecordFilterProxy* DataSource1 = nullptr;
     TReadStatusBar* StatusBar1 = nullptr;
+    TReadPaceWatch* paceWatch_ = nullptr;
     QFileDialog* SaveCSVDialog = nullptr;
     WindowMemory* windowMemory_ = nullptr;
 };

@@ -79,20 +79,30 @@ std::optional<int64_t> HolderFromLockFiles(const fs::path& device,
     return std::nullopt;
 }
 
+// The entries of `dir`, none when it cannot be listed. Processes end while
+// /proc is walked, so every step may fail; none of that may escape.
+std::vector<fs::path> Entries(const fs::path& dir) {
+    std::vector<fs::path> entries;
+    std::error_code error;
+    fs::directory_iterator it(dir, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        entries.push_back(it->path());
+    }
+    return entries;
+}
+
 // What fuser does, within what this user may see: another process's open
 // files are visible only to its own user (and root).
 std::optional<int64_t> HolderFromOpenFiles(const fs::path& device) {
     const std::string self = FormatInt(::getpid());
-    std::error_code error;
-    for (const auto& process : fs::directory_iterator("/proc", error)) {
-        const std::string pid = process.path().filename().string();
+    for (const fs::path& process : Entries("/proc")) {
+        const std::string pid = process.filename().string();
         if (!ParseInt32(pid) || pid == self) {
             continue;
         }
-        std::error_code listError;
-        for (const auto& fd : fs::directory_iterator(process.path() / "fd", listError)) {
+        for (const fs::path& fd : Entries(process / "fd")) {
             std::error_code linkError;
-            if (fs::read_symlink(fd.path(), linkError) == device) {
+            if (fs::read_symlink(fd, linkError) == device) {
                 return *ParseInt32(pid);
             }
         }

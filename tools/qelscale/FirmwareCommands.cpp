@@ -50,6 +50,7 @@ Upload awaitUpload(const QString& unit, long long total) {
         [&meter, total](const CallbackHub::Snapshot& state) {
             meter.show(std::llround(state.fraction * double(total)));
         });
+    meter.show(std::llround(last.fraction * double(total)));
     meter.finish();
     return {last.hasStatus() ? last.statuses.front() : -1, last.fraction};
 }

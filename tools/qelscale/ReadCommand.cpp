@@ -15,8 +15,10 @@
 namespace {
 
 // The library gives up on a silent scale after a few silences of 200 ms,
-// sometimes without a status; a read that hears nothing for this long is over.
-constexpr auto kReadIdle = std::chrono::seconds(5);
+// sometimes without a status; a read that hears nothing for two seconds more
+// than the reply timeout is over. (A record line at 1200 baud takes half a
+// second.)
+constexpr auto kReadIdleBase = std::chrono::seconds(2);
 
 constexpr int32_t kHeaderReceived = 0;
 constexpr int32_t kAllStored = 1;
@@ -113,11 +115,14 @@ int runRead(const CommandContext& context) {
             last = state;
             return finished(state);
         },
-        kReadIdle,
+        kReadIdleBase + std::chrono::milliseconds(context.timeoutMs),
         [&meter, &total](const CallbackHub::Snapshot& state) {
             meter.setTotal(total);
             meter.show(state.progressCalls);
         });
+    // The last state is drawn even after a read too quick for a tick.
+    meter.setTotal(total);
+    meter.show(last.progressCalls);
     meter.finish();
     context.session.device()->StopListener();
     if (!ended) {

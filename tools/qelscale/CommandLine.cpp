@@ -76,13 +76,27 @@ QCommandLineOption commandOption(const QString& name) {
     return {name, QString()};
 }
 
+// One synopsis per command, such as "module show | set KEY VALUE | firmware
+// FILE", laid out like Qt's option list (which help2man reads as a list too).
+QString commandSynopsis(const CommandSpec& spec) {
+    if (spec.forms.size() == 2 && spec.forms[0].isEmpty()) {
+        return QStringLiteral("%1 [%2]").arg(spec.name, spec.forms[1].join(u' '));
+    }
+    QStringList forms;
+    for (const QStringList& form : spec.forms) {
+        forms.append(form.join(u' '));
+    }
+    return (spec.name + u' ' + forms.join(QStringLiteral(" | "))).trimmed();
+}
+
 QString commandList() {
+    constexpr qsizetype kColumn = 33;
     QString text;
     for (const CommandSpec& spec : CommandTable::commands()) {
-        for (const QString& synopsis : spec.synopses()) {
-            text += QStringLiteral("  %1\n").arg(synopsis);
-        }
-        text += QStringLiteral("      %1\n").arg(spec.summary);
+        QString line = QStringLiteral("  ") + commandSynopsis(spec);
+        line = line.size() + 2 <= kColumn ? line.leftJustified(kColumn)
+                                          : line + u'\n' + QString(kColumn, u' ');
+        text += line + spec.summary + u'\n';
     }
     return text;
 }

@@ -87,10 +87,15 @@ TEST(ExitCodes, HelpAndVersionGiveZero) {
 
     const ToolResult help = RunTool({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* command : {"ports", "read", "info", "weigh", "tare", "zero", "set-low VALUE",
-                                "set-high VALUE", "firmware FILE", "module set KEY VALUE",
-                                "wifi join SSID PASSWORD", "wifi static IP MASK GATEWAY"}) {
-        EXPECT_NE(help.out.find(std::string("  ") + command + "\n"), std::string::npos) << command;
+    for (const char* command :
+         {"ports", "read", "info", "weigh", "tare", "zero", "set-low VALUE", "set-high VALUE",
+          "firmware FILE", "module show | set KEY VALUE | firmware FILE",
+          "wifi show | join SSID PASSWORD | dhcp | static IP MASK GATEWAY"}) {
+        const std::string line = std::string("\n  ") + command;
+        const std::size_t at = help.out.find(line);
+        ASSERT_NE(at, std::string::npos) << command;
+        EXPECT_TRUE(help.out[at + line.size()] == ' ' || help.out[at + line.size()] == '\n')
+            << command;
     }
     // A command's help shows its own options and no other command's.
     const ToolResult read = RunTool({"read", "--help"});

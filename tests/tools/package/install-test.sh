@@ -32,7 +32,9 @@ for program in qelscale VeskTarvo scale-sim; do
   answer=$("$prefix/bin/$program" --version) || fail "$program --version failed"
   [ "$answer" = "$program $version" ] || fail "$program --version said '$answer'"
 done
-"$prefix/bin/qelscale" --help | grep -q '^Usage: qelscale' || fail "qelscale --help"
+for program in qelscale VeskTarvo scale-sim; do
+  "$prefix/bin/$program" --help | grep -q "^Usage: $program" || fail "$program --help"
+done
 
 cmake -S "$source/tests/tools/package/consumer" -B "$work/consumer" -G Ninja \
   -DCMAKE_PREFIX_PATH="$prefix" >"$work/consumer.log" 2>&1 || { cat "$work/consumer.log"; fail "consumer configure"; }

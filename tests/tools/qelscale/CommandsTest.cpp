@@ -131,6 +131,44 @@ TEST(Module, ARefusedSettingFails) {
     EXPECT_EQ(run.err, "qelscale: the Ethernet module refused baud 19200\n");
 }
 
+TEST(Module, LoadsAnImageIntoTheModule) {
+    TempDir dir;
+    const fs::path image = dir / "module.bin";
+    std::string bytes;
+    for (int i = 0; i < 300; ++i) {  // three blocks, the last one short
+        bytes += static_cast<char>(i * 7 % 256);
+    }
+    std::ofstream(image, std::ios::binary) << bytes;
+    const std::string loaded = (dir / "loaded.bin").string();
+    ScaleSimProcess sim({"--tcp", "127.0.0.68:0", "--tibbo", "--tibbo-image-out", loaded});
+    const ToolResult run = RunTool({"--tcp", sim.TcpAddress() + ":" + std::to_string(sim.TcpPort()),
+                                    "module", "firmware", image.string()});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadFile(loaded), bytes);
+}
+
+#ifdef FTD2XX_STANDIN_DIR
+// USB converters through the project's D2XX stand-in, found as an installed
+// D2XX library would be.
+TEST(Usb, ListsTheConvertersAndTalksThroughTheChosenOne) {
+    ScaleSimProcess sim({"--pty", "--weight", "3.75"});
+    ToolOptions options;
+    options.environment = {std::string("LD_LIBRARY_PATH=") + FTD2XX_STANDIN_DIR,
+                           "FTD2XX_STANDIN_DEVICES=device peer=none;device peer=pty:" + sim.PtyPath()};
+    const ToolResult ports = RunTool({"ports"}, options);
+    ASSERT_EQ(ports.exitCode, 0) << ports.err;
+    EXPECT_NE(ports.out.find("usb\t1\nusb\t2\n"), std::string::npos) << ports.out;
+
+    const ToolResult weight = RunTool({"--usb", "2", "weigh"}, options);
+    EXPECT_EQ(weight.exitCode, 0) << weight.err;
+    EXPECT_EQ(weight.out, "3.75 kg\n");
+
+    const ToolResult missing = RunTool({"--usb", "3", "weigh"}, options);
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_EQ(missing.err.rfind("qelscale: could not connect to USB 3: ", 0), 0u) << missing.err;
+}
+#endif
+
 // The password reaches the module whole: the simulated module joins only
 // with the exact password, so a quote, comma or backslash lost or taken as
 // syntax would fail the join.

@@ -22,6 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # resolve to the package itself.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+# Qt loads its SQL drivers as plugins, which no binary names: the record
+# archive's SQLite driver is recommended, the PostgreSQL one suggested.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_GENERATOR DEB)
 include(CPack)
 cpack_add_component(runtime DISPLAY_NAME "QELScale library")

@@ -69,6 +69,12 @@ QCommandLineOption commandOption(const QString& name) {
                 QStringLiteral("Do not send the start command: the scale already waits for the "
                                "first line, at the current line speed.")};
     }
+    if (name == u"archive") {
+        return {name,
+                QStringLiteral("Also file the read into QEL Tarvo's record archive (where its "
+                               "archive settings say); standard output then gets a summary "
+                               "line, and the records go only to --out.")};
+    }
     if (name == u"bssid") {
         return {name, QStringLiteral("With join: the access point's address."),
                 QStringLiteral("ADDRESS")};

@@ -25,7 +25,7 @@ QList<CommandSpec> buildCommands() {
          {{}}, results, false},
         {QStringLiteral("read"),
          QStringLiteral("Read the alibi memory: the identity and every record."),
-         {{}}, {QStringLiteral("format"), QStringLiteral("out")}, true},
+         {{}}, {QStringLiteral("format"), QStringLiteral("out"), QStringLiteral("archive")}, true},
         {QStringLiteral("info"), QStringLiteral("Show the scale's identity lines (SW9)."), {{}},
          {QStringLiteral("json"), QStringLiteral("out")}, true},
         {QStringLiteral("weigh"),

@@ -128,6 +128,25 @@ QString ConnectionSpec::displayName() const {
     return QString();
 }
 
+QString ConnectionSpec::archiveText() const {
+    const QString line = QStringLiteral("%1 %2 %3")
+                             .arg(baud.isEmpty() ? QStringLiteral("9600") : baud,
+                                  bits.isEmpty() ? QStringLiteral("8") : bits,
+                                  parity.isEmpty() ? QStringLiteral("N") : parity);
+    switch (kind) {
+        case Kind::Serial:
+            return QStringLiteral("COM %1 %2").arg(displayName(), line);
+        case Kind::Usb:
+            return QStringLiteral("USB USB%1 %2").arg(usbDevice).arg(line);
+        case Kind::Ethernet:
+            return QStringLiteral("Ethernet %1:%2 %3")
+                .arg(host)
+                .arg(port)
+                .arg(udp ? QStringLiteral("UDP") : QStringLiteral("TCP"));
+    }
+    return QString();
+}
+
 std::optional<ConnectionSpec> ConnectionSpec::fromInvocation(const Invocation& invocation,
                                                              QString* error) {
     int given = 0;

@@ -26,6 +26,10 @@ struct ConnectionSpec {
 
     // How messages name the connection: "/dev/ttyUSB0", "USB 2", "TCP 10.0.0.5:1001".
     QString displayName() const;
+    // How the record archive files the connection of a read, as the window
+    // says it: "COM /dev/ttyUSB0 9600 8 N", "USB USB1 115200 8 E",
+    // "Ethernet 192.168.1.75:1001 TCP".
+    QString archiveText() const;
 
     // Null and `error` set when the options are missing, doubled or malformed.
     static std::optional<ConnectionSpec> fromInvocation(const Invocation& invocation,

@@ -20,7 +20,7 @@ QString indentedReply(const QString& reply) {
 }
 
 bool setWifi(CVESKScaleInterface* scale, const char* key, const QString& value) {
-    return scale->SetWiFiParameter(key, toLibraryText(value).constData());
+    return scale->SetWiFiParameter(key, value.toUtf8().constData());
 }
 
 int moduleShow(const CommandContext& context) {

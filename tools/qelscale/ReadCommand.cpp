@@ -1,7 +1,11 @@
 // read: the whole alibi memory, as JSON lines or CSV.
+#include <QDateTime>
 #include <atomic>
+#include <cstdio>
 #include <stdexcept>
 
+#include "ArchiveFiling.h"
+#include "ArchiveRead.h"
 #include "CallbackHub.h"
 #include "CommandLine.h"
 #include "Commands.h"
@@ -59,9 +63,9 @@ RecordRow copyRecord(const AlibiRecord& record) {
     return row;
 }
 
-ReadIdentity copyIdentity(CVESKScaleInterface* scale) {
+IdentityLine copyIdentity(CVESKScaleInterface* scale) {
     const DeviceInfo info = scale->GetDeviceInfo();
-    ReadIdentity identity;
+    IdentityLine identity;
     identity.type = fromLibraryText(info.type);
     identity.serialNumber = info.serialNumber;
     identity.productionDate = fromLibraryText(info.productionDate);
@@ -69,22 +73,73 @@ ReadIdentity copyIdentity(CVESKScaleInterface* scale) {
     return identity;
 }
 
-// Every stored line, in arrival order. A line the library cannot parse makes
-// the read fail rather than go missing from the output.
-bool copyRecords(CVESKScaleInterface* scale, QList<RecordRow>* rows, QString* error) {
-    const int64_t lines = scale->GetAlibiLineCount();
-    rows->reserve(lines);
-    for (int64_t index = 1; index <= lines; ++index) {
+// What a finished read copies out of the library: the rows for the output
+// and, for the archive, every line as received.
+struct CopiedRead {
+    QList<RecordRow> rows;
+    RecordSet lines;
+    // The first line the library could not parse; the read then fails rather
+    // than leave it out of the output silently.
+    QString badLine;
+};
+
+CopiedRead copyRead(CVESKScaleInterface* scale, bool keepLines) {
+    CopiedRead read;
+    const int64_t count = scale->GetAlibiLineCount();
+    read.rows.reserve(count);
+    for (int64_t index = 1; index <= count; ++index) {
+        const QByteArray line(scale->GetAlibiRecordLine(index));
         try {
-            rows->append(copyRecord(scale->GetAlibiRecord(index)));
+            const AlibiRecord record = scale->GetAlibiRecord(index);
+            read.rows.append(copyRecord(record));
+            if (keepLines) {
+                read.lines.append(line, &record);
+            }
         } catch (const std::exception&) {
-            *error = QStringLiteral("record line %1 from the scale is malformed: %2")
-                         .arg(index)
-                         .arg(fromLibraryText(scale->GetAlibiRecordLine(index)).trimmed());
-            return false;
+            if (keepLines) {
+                read.lines.append(line, nullptr);
+            }
+            if (read.badLine.isEmpty()) {
+                read.badLine = QStringLiteral("record line %1 from the scale is malformed: %2")
+                                   .arg(index)
+                                   .arg(fromLibraryText(line.constData()).trimmed());
+            }
         }
     }
-    return true;
+    return read;
+}
+
+// A full read, filed as the window files one.
+FinishedRead finishedRead(CVESKScaleInterface* scale, const CommandContext& context,
+                          const QDateTime& startedAt, CopiedRead& copied) {
+    const DeviceInfo info = scale->GetDeviceInfo();
+    FinishedRead read;
+    read.identity.type = fromLibraryText(info.type);
+    read.identity.serialNumber = info.serialNumber;
+    read.identity.productionDate = fromLibraryText(info.productionDate);
+    read.identity.columnLine = fromLibraryText(info.recordHeader);
+    read.connection = context.session.connectionText();
+    read.startedAt = startedAt;
+    read.finishedAt = QDateTime::currentDateTime();
+    read.announcedCount = scale->GetAlibiRecordCount();
+    read.kind = ReadPlan::Kind::Full;
+    read.complete = qint64(copied.lines.size()) == read.announcedCount;
+    read.records = std::move(copied.lines);
+    return read;
+}
+
+// With --archive the records go to the archive and standard output gets the
+// summary, unless --out takes the records.
+int writeOutput(const CommandContext& context, const QByteArray& records, const QString& summary) {
+    const bool toArchive = context.invocation.isSet(QStringLiteral("archive"));
+    if (!toArchive || context.invocation.isSet(QStringLiteral("out"))) {
+        const int written = writeResult(context.invocation, records);
+        if (written != ExitCode::kSuccess || !toArchive) {
+            return written;
+        }
+    }
+    std::fputs(summary.toUtf8().constData(), stdout);
+    return std::fflush(stdout) == 0 ? ExitCode::kSuccess : ExitCode::kFailed;
 }
 
 QString stoppedMessage(const CallbackHub::Snapshot& state, long long total) {
@@ -109,6 +164,7 @@ int runRead(const CommandContext& context) {
     });
     CallbackHub::Snapshot last;
     ProgressMeter meter(QStringLiteral("records"));
+    const QDateTime startedAt = QDateTime::currentDateTime();
     scale->StartAlibiRead(&CallbackHub::onProgress, &CallbackHub::onStatus);
     const bool ended = hub.waitUntil(
         [&last](const CallbackHub::Snapshot& state) {
@@ -131,18 +187,27 @@ int runRead(const CommandContext& context) {
     if (!sawStatus(last, kAllStored)) {
         return fail(ExitCode::kFailed, QStringLiteral("the scale did not answer the alibi listing"));
     }
-    QList<RecordRow> rows;
-    QString error;
-    if (!copyRecords(scale, &rows, &error)) {
-        return fail(ExitCode::kFailed, error);
+    const bool toArchive = context.invocation.isSet(QStringLiteral("archive"));
+    CopiedRead copied = copyRead(scale, toArchive);
+    const IdentityLine identity = copyIdentity(scale);
+    QString summary;
+    if (toArchive) {
+        QString error;
+        if (!fileIntoArchive(finishedRead(scale, context, startedAt, copied), &summary, &error)) {
+            return fail(ExitCode::kFailed, error);
+        }
     }
-    const ReadIdentity identity = copyIdentity(scale);
-    if (rows.size() != identity.count) {
+    if (!copied.badLine.isEmpty()) {
+        return fail(ExitCode::kFailed, copied.badLine);
+    }
+    if (copied.rows.size() != identity.count) {
         printFailure(QStringLiteral("warning: the scale announced %1 records and sent %2")
                          .arg(identity.count)
-                         .arg(rows.size()));
+                         .arg(copied.rows.size()));
     }
     const bool csv = context.invocation.value(QStringLiteral("format")) == u"csv";
-    return writeResult(context.invocation, csv ? RecordFormat::csv(rows)
-                                               : RecordFormat::jsonLines(identity, rows));
+    return writeOutput(context,
+                       csv ? RecordFormat::csv(copied.rows)
+                           : RecordFormat::jsonLines(identity, copied.rows),
+                       summary);
 }

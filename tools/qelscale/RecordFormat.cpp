@@ -115,7 +115,7 @@ QString jsonString(const QString& text) {
     return out + u'"';
 }
 
-QByteArray jsonLines(const ReadIdentity& identity, const QList<RecordRow>& rows) {
+QByteArray jsonLines(const IdentityLine& identity, const QList<RecordRow>& rows) {
     QString text = QStringLiteral("{\"type\":%1,\"serialNumber\":%2,\"productionDate\":%3,"
                                   "\"count\":%4}\n")
                        .arg(jsonString(identity.type))

@@ -21,7 +21,7 @@ struct RecordRow {
 };
 
 // The identity that heads a read.
-struct ReadIdentity {
+struct IdentityLine {
     QString type;
     qint32 serialNumber = 0;
     QString productionDate;
@@ -40,7 +40,7 @@ QString massText(float value, int decimals);
 QString jsonString(const QString& text);
 
 // JSON lines: the identity object, then one object per record.
-QByteArray jsonLines(const ReadIdentity& identity, const QList<RecordRow>& rows);
+QByteArray jsonLines(const IdentityLine& identity, const QList<RecordRow>& rows);
 // RFC 4180: a header of the field names, CR LF line ends, quotes where needed.
 QByteArray csv(const QList<RecordRow>& rows);
 

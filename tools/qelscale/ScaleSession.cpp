@@ -58,6 +58,7 @@ int ScaleSession::open(const ConnectionSpec& spec, QString* message) {
         *message = QStringLiteral("the QELScale library could not create its scale object");
         return ExitCode::kNoConnection;
     }
+    connectionText_ = spec.archiveText();
     device()->SetConnectionKind(static_cast<int32_t>(spec.kind));
     switch (spec.kind) {
         case ConnectionSpec::Kind::Serial:

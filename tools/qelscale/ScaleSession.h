@@ -24,6 +24,8 @@ public:
     CVESKDeviceInterface* device() const { return scale_; }
     // The library's answer to a parameter key, as text.
     QString parameter(const char* key) const;
+    // The connection as the record archive files it (see ConnectionSpec).
+    const QString& connectionText() const { return connectionText_; }
 
 private:
     int openSerial(const ConnectionSpec& spec, QString* message);
@@ -35,4 +37,5 @@ private:
     QString failureReason() const;
 
     CVESKScaleInterface* scale_ = nullptr;
+    QString connectionText_;
 };

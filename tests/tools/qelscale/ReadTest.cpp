@@ -227,3 +227,46 @@ TEST(ReadProgress, IsDrawnOnATerminalOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// read --archive files the read into the program's record archive, found
+// through the user's data and settings folders as the window finds it.
+TEST(ReadArchive, FilesEveryRecordOnceAndTellsWhatWasNew) {
+    TempDir dir;
+    const std::vector<Record> memory = Memory();
+    ScaleSimProcess sim(SimArgs(Carrier::Pty, WriteMemoryFile(dir.path(), memory)));
+    ToolOptions options;
+    options.environment = {"XDG_DATA_HOME=" + (dir.path() / "data").string(),
+                           "XDG_CONFIG_HOME=" + (dir.path() / "config").string()};
+    const std::string archive = (dir.path() / "data/VESK/Tarvo/archive.sqlite").string();
+    const std::string count = std::to_string(memory.size());
+
+    const ToolResult first = RunTool({"--port", sim.PtyPath(), "read", "--archive"}, options);
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.out, "archived " + count + " records in " + archive + ": " + count +
+                             " new, 0 already held, 0 set aside\n");
+
+    const fs::path out = dir.path() / "again.jsonl";
+    const ToolResult again =
+        RunTool({"--port", sim.PtyPath(), "read", "--archive", "--out", out.string()}, options);
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(again.out, "archived " + count + " records in " + archive + ": 0 new, " + count +
+                             " already held, 0 set aside\n");
+    EXPECT_EQ(LinesOf(ReadFile(out)).size(), memory.size() + 1);
+}
+
+TEST(ReadArchive, AnArchiveThatCannotBeOpenedFailsTheRead) {
+    TempDir dir;
+    ScaleSimProcess sim(SimArgs(Carrier::Pty, WriteMemoryFile(dir.path(), Memory())));
+    { std::ofstream(dir.path() / "not-a-folder") << "x"; }
+    ToolOptions options;
+    options.environment = {"XDG_DATA_HOME=" + (dir.path() / "not-a-folder").string(),
+                           "XDG_CONFIG_HOME=" + (dir.path() / "config").string()};
+    const ToolResult run = RunTool({"--port", sim.PtyPath(), "read", "--archive"}, options);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("qelscale: the record archive could not be opened: ", 0), 0u) << run.err;
+}
+
+}  // namespace

@@ -33,7 +33,8 @@ for program in qelscale VeskTarvo scale-sim; do
   [ "$answer" = "$program $version" ] || fail "$program --version said '$answer'"
 done
 for program in qelscale VeskTarvo scale-sim; do
-  "$prefix/bin/$program" --help | grep -q "^Usage: $program" || fail "$program --help"
+  "$prefix/bin/$program" --help >"$work/help.txt" || fail "$program --help failed"
+  grep -q "^Usage: $program" "$work/help.txt" || fail "$program --help has no usage line"
 done
 
 cmake -S "$source/tests/tools/package/consumer" -B "$work/consumer" -G Ninja \

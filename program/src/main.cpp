@@ -19,7 +19,8 @@ bool answeredInformationOption(int argc, char* argv[]) {
             std::printf(
                 "Usage: VeskTarvo [options]\n"
                 "QEL Tarvo: reads the weighing records that a scale keeps in its alibi memory over "
-                "a serial line, an FTDI USB converter or the scale's Ethernet module, shows them in "
+                "a serial line, an FTDI USB converter or the scale's Ethernet module, shows them "
+                "in "
                 "a table, filters them by date, time, mass, record number, product and user, and "
                 "exports the shown rows to CSV. The connection and the language are chosen in the "
                 "window and kept for the next start.\n\n"

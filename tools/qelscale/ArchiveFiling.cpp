@@ -41,7 +41,8 @@ bool fileIntoArchive(const FinishedRead& read, QString* summary, QString* error)
     const ArchiveConfig config = ArchiveSettings::read();
     const ArchiveProblem opened = archive.open(config);
     if (!opened.ok()) {
-        *error = QStringLiteral("the record archive could not be opened: %1").arg(problemText(opened));
+        *error =
+            QStringLiteral("the record archive could not be opened: %1").arg(problemText(opened));
         return false;
     }
     const WriteOutcome outcome = archive.write(read);

@@ -38,8 +38,7 @@ public:
     // Waits until `done` holds or `idle` passes without any call from the
     // library; `tick` runs on the calling thread about ten times a second.
     // True when `done` held.
-    bool waitUntil(const std::function<bool(const Snapshot&)>& done,
-                   std::chrono::milliseconds idle,
+    bool waitUntil(const std::function<bool(const Snapshot&)>& done, std::chrono::milliseconds idle,
                    const std::function<void(const Snapshot&)>& tick = {});
 
 private:

@@ -27,14 +27,11 @@ QList<QCommandLineOption> commonOptions() {
         {QStringLiteral("usb"),
          QStringLiteral("FTDI USB converter number N (1 is the first; see the ports command)."),
          QStringLiteral("N")},
-        {QStringLiteral("tcp"),
-         QStringLiteral("The scale's Ethernet module over TCP."),
+        {QStringLiteral("tcp"), QStringLiteral("The scale's Ethernet module over TCP."),
          QStringLiteral("HOST:PORT")},
-        {QStringLiteral("udp"),
-         QStringLiteral("The scale's Ethernet module over UDP."),
+        {QStringLiteral("udp"), QStringLiteral("The scale's Ethernet module over UDP."),
          QStringLiteral("HOST:PORT")},
-        {QStringLiteral("routing"),
-         QStringLiteral("With --udp: unicast (default) or broadcast."),
+        {QStringLiteral("routing"), QStringLiteral("With --udp: unicast (default) or broadcast."),
          QStringLiteral("unicast|broadcast")},
         {QStringLiteral("broadcast"), QStringLiteral("The same as --routing broadcast.")},
         {QStringLiteral("timeout"),
@@ -60,9 +57,8 @@ QCommandLineOption commandOption(const QString& name) {
         return {name, QStringLiteral("Print one JSON object instead of text.")};
     }
     if (name == u"sx3") {
-        return {name,
-                QStringLiteral("Ask Sx3 instead of SI: its reply tells whether the weight is "
-                               "stable.")};
+        return {name, QStringLiteral("Ask Sx3 instead of SI: its reply tells whether the weight is "
+                                     "stable.")};
     }
     if (name == u"no-start") {
         return {name,
@@ -163,8 +159,7 @@ void prepare(QCommandLineParser& parser, const CommandSpec* spec) {
         return;
     }
     parser.setApplicationDescription(commandDescription(*spec));
-    parser.addPositionalArgument(spec->name, spec->summary,
-                                 spec->synopses().value(0, spec->name));
+    parser.addPositionalArgument(spec->name, spec->summary, spec->synopses().value(0, spec->name));
     addOptions(parser, spec->options);
 }
 
@@ -229,8 +224,8 @@ CommandLine::Outcome CommandLine::helpCommand() {
     }
     const CommandSpec* spec = CommandTable::find(invocation_.words.first());
     if (spec == nullptr || invocation_.words.size() > 1) {
-        return usageError(QStringLiteral("help: unknown command '%1'")
-                              .arg(invocation_.words.join(u' ')));
+        return usageError(
+            QStringLiteral("help: unknown command '%1'").arg(invocation_.words.join(u' ')));
     }
     helpFor_ = spec;
     return Outcome::Help;
@@ -265,9 +260,10 @@ QString CommandLine::usageText() const {
         for (const CommandSpec& spec : CommandTable::commands()) {
             names.append(spec.name);
         }
-        return QStringLiteral("Usage: qelscale [connection] COMMAND [ARGUMENTS]\n"
-                              "Commands: %1\n"
-                              "Run 'qelscale --help' for the whole help.\n")
+        return QStringLiteral(
+                   "Usage: qelscale [connection] COMMAND [ARGUMENTS]\n"
+                   "Commands: %1\n"
+                   "Run 'qelscale --help' for the whole help.\n")
             .arg(names.join(QStringLiteral(", ")));
     }
     QString text = QStringLiteral("Usage:\n");

@@ -43,7 +43,8 @@ bool parseHostPort(const QString& text, QString* host, int* port) {
 bool setLineOptions(const Invocation& invocation, ConnectionSpec& spec, QString* error) {
     spec.baud = invocation.value(QStringLiteral("baud"));
     if (invocation.isSet(QStringLiteral("baud")) && !kBaudRates.contains(spec.baud)) {
-        *error = QStringLiteral("--baud must be one of %1").arg(kBaudRates.join(QStringLiteral(", ")));
+        *error =
+            QStringLiteral("--baud must be one of %1").arg(kBaudRates.join(QStringLiteral(", ")));
         return false;
     }
     spec.parity = invocation.value(QStringLiteral("parity")).toUpper();
@@ -154,8 +155,9 @@ std::optional<ConnectionSpec> ConnectionSpec::fromInvocation(const Invocation& i
         given += invocation.isSet(QLatin1String(name)) ? 1 : 0;
     }
     if (given != 1) {
-        *error = given == 0 ? QStringLiteral("no connection given: use --port, --usb, --tcp or --udp")
-                            : QStringLiteral("give only one of --port, --usb, --tcp and --udp");
+        *error = given == 0
+                     ? QStringLiteral("no connection given: use --port, --usb, --tcp or --udp")
+                     : QStringLiteral("give only one of --port, --usb, --tcp and --udp");
         return std::nullopt;
     }
     ConnectionSpec spec;

@@ -53,13 +53,12 @@ int weighSi(const CommandContext& context, bool json) {
     const WeighingResult& weight = *last.weight;
     const QString unit = RecordFormat::unitSymbol(weight.unit);
     const bool outside = !weight.noHighLow;
-    const QString text =
-        json ? QStringLiteral("{\"value\":%1,\"unit\":%2,\"highOrLow\":%3}\n")
-                   .arg(weightText(weight.value), RecordFormat::jsonString(unit),
-                        outside ? QStringLiteral("true") : QStringLiteral("false"))
-             : QStringLiteral("%1 %2%3\n")
-                   .arg(weightText(weight.value), unit,
-                        outside ? QStringLiteral(" high-or-low") : QString());
+    const QString text = json ? QStringLiteral("{\"value\":%1,\"unit\":%2,\"highOrLow\":%3}\n")
+                                    .arg(weightText(weight.value), RecordFormat::jsonString(unit),
+                                         outside ? QStringLiteral("true") : QStringLiteral("false"))
+                              : QStringLiteral("%1 %2%3\n")
+                                    .arg(weightText(weight.value), unit,
+                                         outside ? QStringLiteral(" high-or-low") : QString());
     return writeResult(context.invocation, text.toUtf8());
 }
 
@@ -122,33 +121,34 @@ int runInfo(const CommandContext& context) {
         return fail(ExitCode::kFailed, QStringLiteral("the scale did not answer SW9"));
     }
     if (context.invocation.isSet(QStringLiteral("json"))) {
-        const QString text =
-            QStringLiteral("{\"type\":%1,\"serialNumber\":%2,\"productionDate\":%3,"
-                           "\"extraText1\":%4,\"recordHeader\":%5,\"extraNumber\":%6,"
-                           "\"extraText2\":%7}\n")
-                .arg(RecordFormat::jsonString(texts[0].second))
-                .arg(info.serialNumber)
-                .arg(RecordFormat::jsonString(texts[1].second),
-                     RecordFormat::jsonString(texts[2].second),
-                     RecordFormat::jsonString(texts[3].second))
-                .arg(info.extraNumber)
-                .arg(RecordFormat::jsonString(texts[4].second));
+        const QString text = QStringLiteral(
+                                 "{\"type\":%1,\"serialNumber\":%2,\"productionDate\":%3,"
+                                 "\"extraText1\":%4,\"recordHeader\":%5,\"extraNumber\":%6,"
+                                 "\"extraText2\":%7}\n")
+                                 .arg(RecordFormat::jsonString(texts[0].second))
+                                 .arg(info.serialNumber)
+                                 .arg(RecordFormat::jsonString(texts[1].second),
+                                      RecordFormat::jsonString(texts[2].second),
+                                      RecordFormat::jsonString(texts[3].second))
+                                 .arg(info.extraNumber)
+                                 .arg(RecordFormat::jsonString(texts[4].second));
         return writeResult(context.invocation, text.toUtf8());
     }
-    return writeResult(context.invocation,
-                       keyValueText({texts[0],
-                                     {QStringLiteral("serialNumber"),
-                                      QString::number(info.serialNumber)},
-                                     texts[1], texts[2], texts[3],
-                                     {QStringLiteral("extraNumber"),
-                                      QString::number(info.extraNumber)},
-                                     texts[4]}));
+    return writeResult(
+        context.invocation,
+        keyValueText({texts[0],
+                      {QStringLiteral("serialNumber"), QString::number(info.serialNumber)},
+                      texts[1],
+                      texts[2],
+                      texts[3],
+                      {QStringLiteral("extraNumber"), QString::number(info.extraNumber)},
+                      texts[4]}));
 }
 
 int runWeigh(const CommandContext& context) {
     const bool json = context.invocation.isSet(QStringLiteral("json"));
     return context.invocation.isSet(QStringLiteral("sx3")) ? weighSx3(context, json)
-                                                          : weighSi(context, json);
+                                                           : weighSi(context, json);
 }
 
 int runAcknowledged(const CommandContext& context) {

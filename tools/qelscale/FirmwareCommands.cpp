@@ -62,8 +62,9 @@ QString scaleUploadFailure(int32_t status, long long line) {
         case 4:
             return QStringLiteral("the scale did not answer firmware line %1").arg(line);
         case 5:
-            return QStringLiteral("the scale gave an unexpected reply to the firmware upload, "
-                                  "or the line could not be switched to 115200 baud");
+            return QStringLiteral(
+                "the scale gave an unexpected reply to the firmware upload, "
+                "or the line could not be switched to 115200 baud");
         default:
             return QStringLiteral("the scale stopped answering during the firmware upload");
     }
@@ -114,12 +115,13 @@ int runFirmware(const CommandContext& context) {
     CallbackHub::instance().reset();
     bool started = false;
     try {
-        started = context.session.device()->UpdateFirmware(QFile::encodeName(path).constData(),
-                                                           sendStart, false, &CallbackHub::onProgress,
-                                                           &CallbackHub::onStatus);
+        started = context.session.device()->UpdateFirmware(
+            QFile::encodeName(path).constData(), sendStart, false, &CallbackHub::onProgress,
+            &CallbackHub::onStatus);
     } catch (const std::exception& failure) {
-        return fail(ExitCode::kFailed,
-                    QStringLiteral("could not read %1: %2").arg(path, QString::fromUtf8(failure.what())));
+        return fail(
+            ExitCode::kFailed,
+            QStringLiteral("could not read %1: %2").arg(path, QString::fromUtf8(failure.what())));
     }
     if (!started) {
         return fail(ExitCode::kFailed, QStringLiteral("%1 holds no firmware lines").arg(path));

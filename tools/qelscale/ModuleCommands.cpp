@@ -13,7 +13,8 @@ namespace {
 
 QString indentedReply(const QString& reply) {
     QString text;
-    for (const QString& line : QString(reply).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts)) {
+    for (const QString& line :
+         QString(reply).replace(u'\r', u'\n').split(u'\n', Qt::SkipEmptyParts)) {
         text += QStringLiteral("  ") + line + u'\n';
     }
     return text;
@@ -42,7 +43,8 @@ int moduleSet(const CommandContext& context) {
     const QString key = context.invocation.words.value(1);
     const QString value = context.invocation.words.value(2).toUpper();
     const QByteArray keyBytes = key.toLatin1();
-    if (!context.session.device()->SetParameter(keyBytes.constData(), value.toLatin1().constData())) {
+    if (!context.session.device()->SetParameter(keyBytes.constData(),
+                                                value.toLatin1().constData())) {
         return fail(ExitCode::kFailed,
                     QStringLiteral("the Ethernet module refused %1 %2").arg(key, value));
     }

@@ -49,9 +49,9 @@ QString ProgressMeter::timeLeft(long long done) const {
     if (firstDoneAt_ < 0 || done <= firstDone_ || total_ <= done) {
         return done >= total_ && total_ > 0 ? QStringLiteral("0:00") : QStringLiteral("-:--");
     }
-    const double perItem =
-        double(clock_.elapsed() - firstDoneAt_) / double(done - firstDone_);
-    const long long seconds = static_cast<long long>(perItem * double(total_ - done) / 1000.0 + 0.5);
+    const double perItem = double(clock_.elapsed() - firstDoneAt_) / double(done - firstDone_);
+    const long long seconds =
+        static_cast<long long>(perItem * double(total_ - done) / 1000.0 + 0.5);
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 

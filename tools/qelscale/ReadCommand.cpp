@@ -185,7 +185,8 @@ int runRead(const CommandContext& context) {
         return fail(ExitCode::kFailed, stoppedMessage(last, total));
     }
     if (!sawStatus(last, kAllStored)) {
-        return fail(ExitCode::kFailed, QStringLiteral("the scale did not answer the alibi listing"));
+        return fail(ExitCode::kFailed,
+                    QStringLiteral("the scale did not answer the alibi listing"));
     }
     const bool toArchive = context.invocation.isSet(QStringLiteral("archive"));
     CopiedRead copied = copyRead(scale, toArchive);
@@ -206,8 +207,8 @@ int runRead(const CommandContext& context) {
                          .arg(copied.rows.size()));
     }
     const bool csv = context.invocation.value(QStringLiteral("format")) == u"csv";
-    return writeOutput(context,
-                       csv ? RecordFormat::csv(copied.rows)
-                           : RecordFormat::jsonLines(identity, copied.rows),
-                       summary);
+    return writeOutput(
+        context,
+        csv ? RecordFormat::csv(copied.rows) : RecordFormat::jsonLines(identity, copied.rows),
+        summary);
 }

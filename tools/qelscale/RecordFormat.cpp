@@ -6,12 +6,11 @@
 namespace RecordFormat {
 namespace {
 
-const QStringList kFields{QStringLiteral("recordId"), QStringLiteral("date"),
-                          QStringLiteral("time"),     QStringLiteral("number"),
-                          QStringLiteral("userId"),   QStringLiteral("productId"),
-                          QStringLiteral("net"),      QStringLiteral("gross"),
-                          QStringLiteral("tare"),     QStringLiteral("unit"),
-                          QStringLiteral("decimals"), QStringLiteral("stable")};
+const QStringList kFields{
+    QStringLiteral("recordId"), QStringLiteral("date"),     QStringLiteral("time"),
+    QStringLiteral("number"),   QStringLiteral("userId"),   QStringLiteral("productId"),
+    QStringLiteral("net"),      QStringLiteral("gross"),    QStringLiteral("tare"),
+    QStringLiteral("unit"),     QStringLiteral("decimals"), QStringLiteral("stable")};
 
 int shownDecimals(qint16 decimals) {
     return std::clamp<int>(decimals, 0, 9);
@@ -43,10 +42,18 @@ QStringList values(const RecordRow& row, bool json) {
     auto mass = [json, decimals](float value) {
         return json ? jsonMass(value, decimals) : massText(value, decimals);
     };
-    return {QString::number(row.recordId), text(row.date),       text(row.time),
-            QString::number(row.number),   text(row.userId),     text(row.productId),
-            mass(row.net),                 mass(row.gross),      mass(row.tare),
-            text(unitSymbol(row.unit)),    QString::number(row.decimals), bool_(row.stable)};
+    return {QString::number(row.recordId),
+            text(row.date),
+            text(row.time),
+            QString::number(row.number),
+            text(row.userId),
+            text(row.productId),
+            mass(row.net),
+            mass(row.gross),
+            mass(row.tare),
+            text(unitSymbol(row.unit)),
+            QString::number(row.decimals),
+            bool_(row.stable)};
 }
 
 }  // namespace
@@ -116,8 +123,9 @@ QString jsonString(const QString& text) {
 }
 
 QByteArray jsonLines(const IdentityLine& identity, const QList<RecordRow>& rows) {
-    QString text = QStringLiteral("{\"type\":%1,\"serialNumber\":%2,\"productionDate\":%3,"
-                                  "\"count\":%4}\n")
+    QString text = QStringLiteral(
+                       "{\"type\":%1,\"serialNumber\":%2,\"productionDate\":%3,"
+                       "\"count\":%4}\n")
                        .arg(jsonString(identity.type))
                        .arg(identity.serialNumber)
                        .arg(jsonString(identity.productionDate))

@@ -5,9 +5,9 @@
 
 bool ResultOutput::write(const QByteArray& data, QString* error) const {
     if (path_.isEmpty()) {
-        const bool written = std::fwrite(data.constData(), 1, size_t(data.size()), stdout) ==
-                                 size_t(data.size()) &&
-                             std::fflush(stdout) == 0;
+        const bool written =
+            std::fwrite(data.constData(), 1, size_t(data.size()), stdout) == size_t(data.size()) &&
+            std::fflush(stdout) == 0;
         if (!written) {
             *error = QStringLiteral("could not write to standard output");
         }

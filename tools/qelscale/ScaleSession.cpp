@@ -87,8 +87,8 @@ bool ScaleSession::setLine(const ConnectionSpec& spec) {
 
 int ScaleSession::openSerial(const ConnectionSpec& spec, QString* message) {
     if (!setParameter(device(), "COM", spec.serialPort) || !setLine(spec)) {
-        *message = QStringLiteral("%1: the library refused these line settings")
-                       .arg(spec.displayName());
+        *message =
+            QStringLiteral("%1: the library refused these line settings").arg(spec.displayName());
         return ExitCode::kNoConnection;
     }
     return connect(spec, message);
@@ -103,15 +103,15 @@ int ScaleSession::openUsb(const ConnectionSpec& spec, QString* message) {
         *message = QStringLiteral("could not connect to %1: %2")
                        .arg(spec.displayName(),
                             !reason.isEmpty() ? reason
-                            : counted ? QStringLiteral("%1 converter(s) found").arg(count)
+                            : counted         ? QStringLiteral("%1 converter(s) found").arg(count)
                                       : QStringLiteral("no FTDI converter found (is the D2XX "
                                                        "library libftd2xx installed?)"));
         return ExitCode::kNoConnection;
     }
     setParameter(device(), "device", QString::number(spec.usbDevice));
     if (!setLine(spec)) {
-        *message = QStringLiteral("%1: the library refused these line settings")
-                       .arg(spec.displayName());
+        *message =
+            QStringLiteral("%1: the library refused these line settings").arg(spec.displayName());
         return ExitCode::kNoConnection;
     }
     return connect(spec, message);
@@ -125,14 +125,16 @@ int ScaleSession::openEthernet(const ConnectionSpec& spec, QString* message) {
         return ExitCode::kNoConnection;
     }
     try {
-        setParameter(device(), "protokol", spec.udp ? QStringLiteral("udp") : QStringLiteral("tcp"));
+        setParameter(device(), "protokol",
+                     spec.udp ? QStringLiteral("udp") : QStringLiteral("tcp"));
         setParameter(device(), "ip", ip);
         setParameter(device(), "port", QString::number(spec.port));
         if (spec.broadcast) {
             setParameter(device(), "routing", QStringLiteral("broadcast"));
         }
     } catch (const std::exception& error) {
-        *message = QStringLiteral("%1: %2").arg(spec.displayName(), QString::fromUtf8(error.what()));
+        *message =
+            QStringLiteral("%1: %2").arg(spec.displayName(), QString::fromUtf8(error.what()));
         return ExitCode::kNoConnection;
     }
     const int opened = connect(spec, message);
@@ -158,10 +160,10 @@ int ScaleSession::connect(const ConnectionSpec& spec, QString* message) {
         return ExitCode::kSuccess;
     }
     const QString reason = failureReason();
-    *message = QStringLiteral("could not connect to %1: %2")
-                   .arg(spec.displayName(),
-                        reason.isEmpty() ? QStringLiteral("the connection could not be opened")
-                                         : reason);
+    *message =
+        QStringLiteral("could not connect to %1: %2")
+            .arg(spec.displayName(),
+                 reason.isEmpty() ? QStringLiteral("the connection could not be opened") : reason);
     return ExitCode::kNoConnection;
 }
 

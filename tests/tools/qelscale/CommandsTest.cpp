@@ -153,8 +153,9 @@ TEST(Module, LoadsAnImageIntoTheModule) {
 TEST(Usb, ListsTheConvertersAndTalksThroughTheChosenOne) {
     ScaleSimProcess sim({"--pty", "--weight", "3.75"});
     ToolOptions options;
-    options.environment = {std::string("LD_LIBRARY_PATH=") + FTD2XX_STANDIN_DIR,
-                           "FTD2XX_STANDIN_DEVICES=device peer=none;device peer=pty:" + sim.PtyPath()};
+    options.environment = {
+        std::string("LD_LIBRARY_PATH=") + FTD2XX_STANDIN_DIR,
+        "FTD2XX_STANDIN_DEVICES=device peer=none;device peer=pty:" + sim.PtyPath()};
     const ToolResult ports = RunTool({"ports"}, options);
     ASSERT_EQ(ports.exitCode, 0) << ports.err;
     EXPECT_NE(ports.out.find("usb\t1\nusb\t2\n"), std::string::npos) << ports.out;
@@ -179,7 +180,8 @@ TEST(Wifi, JoinsWithAPasswordHoldingQuoteCommaAndBackslash) {
     const ToolResult run = OnPty(sim, {"wifi", "join", "Lab 2", "pa\"ss,wo\\rd"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    EXPECT_NE(ReadFile(log).find("AT+CWJAP_DEF=\"Lab 2\",\"pa\\\"ss\\,wo\\\\rd\""), std::string::npos)
+    EXPECT_NE(ReadFile(log).find("AT+CWJAP_DEF=\"Lab 2\",\"pa\\\"ss\\,wo\\\\rd\""),
+              std::string::npos)
         << ReadFile(log);
 }
 

@@ -28,13 +28,16 @@ TEST(ExitCodes, UsageErrorsGiveTwoWithTheUsageText) {
         {{"--tcp", "127.0.0.1", "info"}, "qelscale: --tcp must be HOST:PORT"},
         {{"--tcp", "127.0.0.1:70000", "info"}, "qelscale: --tcp must be HOST:PORT"},
         {{"--tcp", "127.0.0.1:1", "--bits", "7", "info"}, "qelscale: --bits applies to --port"},
-        {{"--port", "/dev/null", "read", "--format", "xml"}, "qelscale: --format must be csv or jsonl"},
-        {{"--port", "/dev/null", "info", "--format", "csv"}, "qelscale: info: Unknown option 'format'"},
+        {{"--port", "/dev/null", "read", "--format", "xml"},
+         "qelscale: --format must be csv or jsonl"},
+        {{"--port", "/dev/null", "info", "--format", "csv"},
+         "qelscale: info: Unknown option 'format'"},
         {{"--port", "/dev/null", "set-low"}, "qelscale: set-low: unexpected arguments"},
         {{"--port", "/dev/null", "set-low", "ten"}, "qelscale: set-low: VALUE must be a number"},
         {{"--port", "/dev/null", "module", "show"}, "qelscale: module needs --tcp or --udp"},
         {{"--tcp", "127.0.0.1:1", "module", "set", "owner", "x"}, "qelscale: module set takes"},
-        {{"--port", "/dev/null", "wifi", "join", "OnlySsid"}, "qelscale: wifi: unexpected arguments"},
+        {{"--port", "/dev/null", "wifi", "join", "OnlySsid"},
+         "qelscale: wifi: unexpected arguments"},
         {{"--port", "/dev/null", "--timeout", "0", "tare"}, "qelscale: --timeout must be"},
     };
     for (const UsageCase& c : cases) {
@@ -52,7 +55,8 @@ TEST(ExitCodes, UsageErrorsGiveTwoWithTheUsageText) {
 
 TEST(ExitCodes, AConnectionThatCannotBeOpenedGivesThreeWithTheReason) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--port", "/nonexistent/ttyQ7", "info"}, "qelscale: could not connect to /nonexistent/ttyQ7: "},
+        {{"--port", "/nonexistent/ttyQ7", "info"},
+         "qelscale: could not connect to /nonexistent/ttyQ7: "},
         // Nothing listens on port 1 of this address: the connection is refused.
         {{"--tcp", "127.0.0.67:1", "tare"}, "qelscale: could not connect to TCP 127.0.0.67:1: "},
     };

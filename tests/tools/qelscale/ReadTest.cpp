@@ -36,25 +36,28 @@ Record Generated(int id) {
     const int decimals = id % 4;
     const double net = id * 0.125;
     const double tare = (id % 3) * 0.25;
-    const std::string date = "2024-05-" + std::string(id % 28 < 9 ? "0" : "") + std::to_string(id % 28 + 1);
-    const std::string time = "12:" + std::string(id % 60 < 10 ? "0" : "") + std::to_string(id % 60) + ":07";
+    const std::string date =
+        "2024-05-" + std::string(id % 28 < 9 ? "0" : "") + std::to_string(id % 28 + 1);
+    const std::string time =
+        "12:" + std::string(id % 60 < 10 ? "0" : "") + std::to_string(id % 60) + ":07";
     const std::string user = "U" + std::to_string(id % 7);
     const std::string product = "P" + std::to_string(1000 + id);
     const bool stable = id % 5 != 0;
     Record record;
-    const std::string masses[] = {Mass(net, decimals), Mass(net + tare, decimals), Mass(tare, decimals)};
+    const std::string masses[] = {Mass(net, decimals), Mass(net + tare, decimals),
+                                  Mass(tare, decimals)};
     std::ostringstream line;
-    line << id << ';' << date << ';' << time << ';' << id + 100 << ';' << user << ';' << product << ';'
-         << masses[0] << ';' << masses[1] << ';' << masses[2] << ';' << unit << ';' << decimals << ';'
-         << (stable ? 1 : 0);
+    line << id << ';' << date << ';' << time << ';' << id + 100 << ';' << user << ';' << product
+         << ';' << masses[0] << ';' << masses[1] << ';' << masses[2] << ';' << unit << ';'
+         << decimals << ';' << (stable ? 1 : 0);
     record.line = line.str();
-    record.csv = std::to_string(id) + "," + date + "," + time + "," + std::to_string(id + 100) + "," +
-                 user + "," + product + "," + masses[0] + "," + masses[1] + "," + masses[2] + "," +
-                 unit + "," + std::to_string(decimals) + "," + (stable ? "true" : "false");
+    record.csv = std::to_string(id) + "," + date + "," + time + "," + std::to_string(id + 100) +
+                 "," + user + "," + product + "," + masses[0] + "," + masses[1] + "," + masses[2] +
+                 "," + unit + "," + std::to_string(decimals) + "," + (stable ? "true" : "false");
     record.json = "{\"recordId\":" + std::to_string(id) + ",\"date\":\"" + date + "\",\"time\":\"" +
                   time + "\",\"number\":" + std::to_string(id + 100) + ",\"userId\":\"" + user +
-                  "\",\"productId\":\"" + product + "\",\"net\":" + masses[0] + ",\"gross\":" +
-                  masses[1] + ",\"tare\":" + masses[2] + ",\"unit\":\"" + unit +
+                  "\",\"productId\":\"" + product + "\",\"net\":" + masses[0] +
+                  ",\"gross\":" + masses[1] + ",\"tare\":" + masses[2] + ",\"unit\":\"" + unit +
                   "\",\"decimals\":" + std::to_string(decimals) +
                   ",\"stable\":" + (stable ? "true" : "false") + "}";
     return record;
@@ -64,11 +67,12 @@ Record Generated(int id) {
 // negative mass.
 std::vector<Record> Memory() {
     std::vector<Record> records;
-    records.push_back({"62;2024-06-01;23:59:59;7;U,1;P\"2 K\xc3\xa4se;-0.5;1.25;1.75;kg;3;1",
-                       "62,2024-06-01,23:59:59,7,\"U,1\",\"P\"\"2 K\xc3\xa4se\",-0.500,1.250,1.750,kg,3,true",
-                       "{\"recordId\":62,\"date\":\"2024-06-01\",\"time\":\"23:59:59\",\"number\":7,"
-                       "\"userId\":\"U,1\",\"productId\":\"P\\\"2 K\xc3\xa4se\",\"net\":-0.500,"
-                       "\"gross\":1.250,\"tare\":1.750,\"unit\":\"kg\",\"decimals\":3,\"stable\":true}"});
+    records.push_back(
+        {"62;2024-06-01;23:59:59;7;U,1;P\"2 K\xc3\xa4se;-0.5;1.25;1.75;kg;3;1",
+         "62,2024-06-01,23:59:59,7,\"U,1\",\"P\"\"2 K\xc3\xa4se\",-0.500,1.250,1.750,kg,3,true",
+         "{\"recordId\":62,\"date\":\"2024-06-01\",\"time\":\"23:59:59\",\"number\":7,"
+         "\"userId\":\"U,1\",\"productId\":\"P\\\"2 K\xc3\xa4se\",\"net\":-0.500,"
+         "\"gross\":1.250,\"tare\":1.750,\"unit\":\"kg\",\"decimals\":3,\"stable\":true}"});
     for (int id = 61; id >= 1; --id) {
         records.push_back(Generated(id));
     }
@@ -114,7 +118,8 @@ struct ReadCase {
 };
 
 std::string CaseName(const testing::TestParamInfo<ReadCase>& info) {
-    return std::string(info.param.carrier == Carrier::Pty ? "Pty" : "Tcp") + "_" + info.param.format;
+    return std::string(info.param.carrier == Carrier::Pty ? "Pty" : "Tcp") + "_" +
+           info.param.format;
 }
 
 std::vector<std::string> SimArgs(Carrier carrier, const std::string& memoryFile) {
@@ -153,12 +158,16 @@ TEST_P(ReadFormats, GivesEveryRecordOfTheMemoryInOrder) {
     const std::vector<std::string> lines = LinesOf(run.out);
     ASSERT_EQ(lines.size(), memory.size() + 1) << run.out;
     if (GetParam().format == "csv") {
-        EXPECT_EQ(lines[0], "recordId,date,time,number,userId,productId,net,gross,tare,unit,"
-                            "decimals,stable");
-        EXPECT_NE(run.out.find("stable\r\n"), std::string::npos) << "RFC 4180 ends lines with CR LF";
+        EXPECT_EQ(lines[0],
+                  "recordId,date,time,number,userId,productId,net,gross,tare,unit,"
+                  "decimals,stable");
+        EXPECT_NE(run.out.find("stable\r\n"), std::string::npos)
+            << "RFC 4180 ends lines with CR LF";
     } else {
-        EXPECT_EQ(lines[0], "{\"type\":\"SIM 6/C1\",\"serialNumber\":560123,\"productionDate\":"
-                            "\"2019-03-01\",\"count\":" + std::to_string(memory.size()) + "}");
+        EXPECT_EQ(lines[0],
+                  "{\"type\":\"SIM 6/C1\",\"serialNumber\":560123,\"productionDate\":"
+                  "\"2019-03-01\",\"count\":" +
+                      std::to_string(memory.size()) + "}");
     }
     for (std::size_t i = 0; i < memory.size(); ++i) {
         EXPECT_EQ(lines[i + 1], GetParam().format == "csv" ? memory[i].csv : memory[i].json)
@@ -178,8 +187,8 @@ TEST(ReadOut, WritesTheFileAndNothingToStandardOutput) {
     const std::vector<Record> memory = Memory();
     ScaleSimProcess sim(SimArgs(Carrier::Tcp, WriteMemoryFile(dir.path(), memory)));
     const fs::path out = dir.path() / "records.csv";
-    const ToolResult run =
-        RunTool(Args(Connection(Carrier::Tcp, sim), {"read", "--format", "csv", "--out", out.string()}));
+    const ToolResult run = RunTool(
+        Args(Connection(Carrier::Tcp, sim), {"read", "--format", "csv", "--out", out.string()}));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(run.out, "");
     const std::vector<std::string> lines = LinesOf(ReadFile(out));
@@ -191,8 +200,8 @@ TEST(ReadOut, AFailedReadLeavesTheOldFileAndNoOther) {
     TempDir dir;
     const std::vector<Record> memory = Memory();
     // The scale stays silent after Salibiprn: the library reports no answer.
-    ScaleSimProcess sim({"--pty", "--records-file", WriteMemoryFile(dir.path(), memory),
-                         "--silent-at", "type"});
+    ScaleSimProcess sim(
+        {"--pty", "--records-file", WriteMemoryFile(dir.path(), memory), "--silent-at", "type"});
     const fs::path out = dir.path() / "records.jsonl";
     { std::ofstream(out) << "yesterday's copy\n"; }
     const ToolResult run = RunTool({"--port", sim.PtyPath(), "read", "--out", out.string()});
@@ -266,7 +275,8 @@ TEST(ReadArchive, AnArchiveThatCannotBeOpenedFailsTheRead) {
     const ToolResult run = RunTool({"--port", sim.PtyPath(), "read", "--archive"}, options);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("qelscale: the record archive could not be opened: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind("qelscale: the record archive could not be opened: ", 0), 0u)
+        << run.err;
 }
 
 }  // namespace

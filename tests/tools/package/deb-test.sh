@@ -23,4 +23,9 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libqt6core6 libqt6widgets6; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
+# Unpacked anywhere, the packaged programs find the packaged library.
+dpkg-deb -x "$deb" "$work/unpacked"
+answer=$(env -u LD_LIBRARY_PATH "$work/unpacked/usr/bin/qelscale" --version) ||
+  fail "the packaged qelscale does not start"
+[ "$answer" = "qelscale $version" ] || fail "the packaged qelscale said '$answer'"
 echo "$(basename "$deb"): $depends"

@@ -159,16 +159,18 @@ int ScaleSession::connect(const ConnectionSpec& spec, QString* message) {
     if (device()->Connect()) {
         return ExitCode::kSuccess;
     }
+    // The library's reason names the port or address itself.
     const QString reason = failureReason();
-    *message =
-        QStringLiteral("could not connect to %1: %2")
-            .arg(spec.displayName(),
-                 reason.isEmpty() ? QStringLiteral("the connection could not be opened") : reason);
+    *message = reason.isEmpty() ? QStringLiteral("could not connect to %1: the connection could "
+                                                 "not be opened")
+                                      .arg(spec.displayName())
+                                : QStringLiteral("could not connect: %1").arg(reason);
     return ExitCode::kNoConnection;
 }
 
 // The library keeps the reason of its last failure under "error" as
-// "<code>: <detail>"; a library without that key answers nothing.
+// "<code>: <port or address>: <reason>"; a library without that key answers
+// nothing.
 QString ScaleSession::failureReason() const {
     return parameter("error").trimmed();
 }

@@ -167,6 +167,7 @@ TEST(Usb, ListsTheConvertersAndTalksThroughTheChosenOne) {
     const ToolResult missing = RunTool({"--usb", "3", "weigh"}, options);
     EXPECT_EQ(missing.exitCode, 3);
     EXPECT_EQ(missing.err.rfind("qelscale: could not connect to USB 3: ", 0), 0u) << missing.err;
+    EXPECT_EQ(LinesOf(missing.err).size(), 1u) << missing.err;
 }
 #endif
 

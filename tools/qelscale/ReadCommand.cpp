@@ -151,10 +151,15 @@ QString stoppedMessage(const CallbackHub::Snapshot& state, long long total) {
         .arg(total);
 }
 
-}  // namespace
+// How the listing went: the last state of the callbacks, the count the
+// scale announced, and whether it ended with a status.
+struct Listing {
+    bool ended = false;
+    CallbackHub::Snapshot last;
+    long long total = 0;
+};
 
-int runRead(const CommandContext& context) {
-    CVESKScaleInterface* scale = context.session.scale();
+Listing awaitListing(CVESKScaleInterface* scale, int timeoutMs) {
     std::atomic<long long> total{0};
     CallbackHub& hub = CallbackHub::instance();
     hub.reset([scale, &total](int32_t status) {
@@ -162,29 +167,38 @@ int runRead(const CommandContext& context) {
             total = scale->GetAlibiRecordCount();
         }
     });
-    CallbackHub::Snapshot last;
+    Listing listing;
     ProgressMeter meter(QStringLiteral("records"));
-    const QDateTime startedAt = QDateTime::currentDateTime();
     scale->StartAlibiRead(&CallbackHub::onProgress, &CallbackHub::onStatus);
-    const bool ended = hub.waitUntil(
-        [&last](const CallbackHub::Snapshot& state) {
-            last = state;
+    listing.ended = hub.waitUntil(
+        [&listing](const CallbackHub::Snapshot& state) {
+            listing.last = state;
             return finished(state);
         },
-        kReadIdleBase + std::chrono::milliseconds(context.timeoutMs),
+        kReadIdleBase + std::chrono::milliseconds(timeoutMs),
         [&meter, &total](const CallbackHub::Snapshot& state) {
             meter.setTotal(total);
             meter.show(state.progressCalls);
         });
+    listing.total = total;
     // The last state is drawn even after a read too quick for a tick.
-    meter.setTotal(total);
-    meter.show(last.progressCalls);
+    meter.setTotal(listing.total);
+    meter.show(listing.last.progressCalls);
     meter.finish();
+    return listing;
+}
+
+}  // namespace
+
+int runRead(const CommandContext& context) {
+    CVESKScaleInterface* scale = context.session.scale();
+    const QDateTime startedAt = QDateTime::currentDateTime();
+    const Listing listing = awaitListing(scale, context.timeoutMs);
     context.session.device()->StopListener();
-    if (!ended) {
-        return fail(ExitCode::kFailed, stoppedMessage(last, total));
+    if (!listing.ended) {
+        return fail(ExitCode::kFailed, stoppedMessage(listing.last, listing.total));
     }
-    if (!sawStatus(last, kAllStored)) {
+    if (!sawStatus(listing.last, kAllStored)) {
         return fail(ExitCode::kFailed,
                     QStringLiteral("the scale did not answer the alibi listing"));
     }

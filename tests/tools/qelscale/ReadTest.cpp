@@ -280,3 +280,19 @@ TEST(ReadArchive, AnArchiveThatCannotBeOpenedFailsTheRead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReadOut, AMalformedRecordFailsTheReadNamingItsLine) {
+    TempDir dir;
+    std::vector<Record> memory = Memory();
+    memory[1].line = "61;2024-05-06;12:01:07;161;U5;P1061;7.6;7.9;0.3;g;1;yes";
+    ScaleSimProcess sim(SimArgs(Carrier::Pty, WriteMemoryFile(dir.path(), memory)));
+    const ToolResult run = RunTool({"--port", sim.PtyPath(), "read"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "qelscale: record line 2 from the scale is malformed: " + memory[1].line + "\n");
+}
+
+}  // namespace

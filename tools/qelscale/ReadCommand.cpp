@@ -73,25 +73,31 @@ IdentityLine copyIdentity(CVESKScaleInterface* scale) {
     return identity;
 }
 
-// What a finished read copies out of the library: the rows for the output
+// What a finished read copies out of the library: the output, made record
+// by record so that a big memory is held once as text and not again as rows,
 // and, for the archive, every line as received.
 struct CopiedRead {
-    QList<RecordRow> rows;
+    QByteArray output;
+    qint64 records = 0;
     RecordSet lines;
     // The first line the library could not parse; the read then fails rather
     // than leave it out of the output silently.
     QString badLine;
 };
 
-CopiedRead copyRead(CVESKScaleInterface* scale, bool keepLines) {
+CopiedRead copyRead(CVESKScaleInterface* scale, const IdentityLine& identity, bool csv,
+                    bool keepLines) {
     CopiedRead read;
+    read.output = csv ? RecordFormat::csvHeader() : RecordFormat::jsonIdentityLine(identity);
     const int64_t count = scale->GetAlibiLineCount();
-    read.rows.reserve(count);
     for (int64_t index = 1; index <= count; ++index) {
         const QByteArray line(scale->GetAlibiRecordLine(index));
         try {
             const AlibiRecord record = scale->GetAlibiRecord(index);
-            read.rows.append(copyRecord(record));
+            const RecordRow row = copyRecord(record);
+            csv ? RecordFormat::appendCsvLine(read.output, row)
+                : RecordFormat::appendJsonLine(read.output, row);
+            ++read.records;
             if (keepLines) {
                 read.lines.append(line, &record);
             }
@@ -203,8 +209,9 @@ int runRead(const CommandContext& context) {
                     QStringLiteral("the scale did not answer the alibi listing"));
     }
     const bool toArchive = context.invocation.isSet(QStringLiteral("archive"));
-    CopiedRead copied = copyRead(scale, toArchive);
+    const bool csv = context.invocation.value(QStringLiteral("format")) == u"csv";
     const IdentityLine identity = copyIdentity(scale);
+    CopiedRead copied = copyRead(scale, identity, csv, toArchive);
     QString summary;
     if (toArchive) {
         QString error;
@@ -215,14 +222,10 @@ int runRead(const CommandContext& context) {
     if (!copied.badLine.isEmpty()) {
         return fail(ExitCode::kFailed, copied.badLine);
     }
-    if (copied.rows.size() != identity.count) {
+    if (copied.records != identity.count) {
         printFailure(QStringLiteral("warning: the scale announced %1 records and sent %2")
                          .arg(identity.count)
-                         .arg(copied.rows.size()));
+                         .arg(copied.records));
     }
-    const bool csv = context.invocation.value(QStringLiteral("format")) == u"csv";
-    return writeOutput(
-        context,
-        csv ? RecordFormat::csv(copied.rows) : RecordFormat::jsonLines(identity, copied.rows),
-        summary);
+    return writeOutput(context, copied.output, summary);
 }

@@ -122,35 +122,39 @@ QString jsonString(const QString& text) {
     return out + u'"';
 }
 
-QByteArray jsonLines(const IdentityLine& identity, const QList<RecordRow>& rows) {
-    QString text = QStringLiteral(
-                       "{\"type\":%1,\"serialNumber\":%2,\"productionDate\":%3,"
-                       "\"count\":%4}\n")
-                       .arg(jsonString(identity.type))
-                       .arg(identity.serialNumber)
-                       .arg(jsonString(identity.productionDate))
-                       .arg(identity.count);
-    for (const RecordRow& row : rows) {
-        const QStringList fieldValues = values(row, true);
-        QStringList members;
-        for (qsizetype i = 0; i < kFields.size(); ++i) {
-            members.append(u'"' + kFields[i] + QStringLiteral("\":") + fieldValues[i]);
-        }
-        text += u'{' + members.join(u',') + QStringLiteral("}\n");
-    }
-    return text.toUtf8();
+QByteArray jsonIdentityLine(const IdentityLine& identity) {
+    return QStringLiteral(
+               "{\"type\":%1,\"serialNumber\":%2,\"productionDate\":%3,"
+               "\"count\":%4}\n")
+        .arg(jsonString(identity.type))
+        .arg(identity.serialNumber)
+        .arg(jsonString(identity.productionDate))
+        .arg(identity.count)
+        .toUtf8();
 }
 
-QByteArray csv(const QList<RecordRow>& rows) {
-    QString text = kFields.join(u',') + QStringLiteral("\r\n");
-    for (const RecordRow& row : rows) {
-        QStringList fields = values(row, false);
-        for (QString& field : fields) {
-            field = csvField(field);
+void appendJsonLine(QByteArray& out, const RecordRow& row) {
+    const QStringList fieldValues = values(row, true);
+    QString line = QStringLiteral("{");
+    for (qsizetype i = 0; i < kFields.size(); ++i) {
+        if (i > 0) {
+            line += u',';
         }
-        text += fields.join(u',') + QStringLiteral("\r\n");
+        line += u'"' + kFields[i] + QStringLiteral("\":") + fieldValues[i];
     }
-    return text.toUtf8();
+    out += (line + QStringLiteral("}\n")).toUtf8();
+}
+
+QByteArray csvHeader() {
+    return (kFields.join(u',') + QStringLiteral("\r\n")).toUtf8();
+}
+
+void appendCsvLine(QByteArray& out, const RecordRow& row) {
+    QStringList fields = values(row, false);
+    for (QString& field : fields) {
+        field = csvField(field);
+    }
+    out += (fields.join(u',') + QStringLiteral("\r\n")).toUtf8();
 }
 
 }  // namespace RecordFormat

@@ -40,8 +40,10 @@ QString massText(float value, int decimals);
 QString jsonString(const QString& text);
 
 // JSON lines: the identity object, then one object per record.
-QByteArray jsonLines(const IdentityLine& identity, const QList<RecordRow>& rows);
+QByteArray jsonIdentityLine(const IdentityLine& identity);
+void appendJsonLine(QByteArray& out, const RecordRow& row);
 // RFC 4180: a header of the field names, CR LF line ends, quotes where needed.
-QByteArray csv(const QList<RecordRow>& rows);
+QByteArray csvHeader();
+void appendCsvLine(QByteArray& out, const RecordRow& row);
 
 }  // namespace RecordFormat

@@ -161,8 +161,9 @@ int ScaleSession::connect(const ConnectionSpec& spec, QString* message) {
     }
     // The library's reason names the port or address itself.
     const QString reason = failureReason();
-    *message = reason.isEmpty() ? QStringLiteral("could not connect to %1: the connection could "
-                                                 "not be opened")
+    *message = reason.isEmpty() ? QStringLiteral(
+                                      "could not connect to %1: the connection could "
+                                      "not be opened")
                                       .arg(spec.displayName())
                                 : QStringLiteral("could not connect: %1").arg(reason);
     return ExitCode::kNoConnection;

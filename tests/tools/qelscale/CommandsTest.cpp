@@ -187,3 +187,22 @@ TEST(Wifi, JoinsWithAPasswordHoldingQuoteCommaAndBackslash) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Wifi, FixedAddressesShowInItsSettings) {
+    ScaleSimProcess sim({"--pty"});
+    const ToolResult set =
+        OnPty(sim, {"wifi", "static", "192.168.7.20", "255.255.255.0", "192.168.7.1"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const ToolResult shown = OnPty(sim, {"wifi", "show"});
+    ASSERT_EQ(shown.exitCode, 0) << shown.err;
+    const std::string text = shown.out;
+    for (const char* expected :
+         {"network:\n", "dhcp:\n", "dhcpfields:\n", "workmode:\n",
+          "  +CIPAP_DEF:ip:\"192.168.7.20\"\n", "  +CIPAP_DEF:gateway:\"192.168.7.1\"\n"}) {
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in\n" << text;
+    }
+}
+
+}  // namespace

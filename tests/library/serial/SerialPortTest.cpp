@@ -78,8 +78,9 @@ TEST_F(SerialPortTest, OpenAppliesTheLineSpeedAndLaterChanges) {
     EXPECT_EQ(pty.SlaveBaud(), 4800);
     EXPECT_TRUE(port.SetParam("baud", "115200"));
     EXPECT_EQ(pty.SlaveBaud(), 115200);
-    // On an open line an unknown rate re-applies the unchanged settings.
-    EXPECT_TRUE(port.SetParam("baud", "300"));
+    // On an open line an unknown rate is refused: the line keeps running the
+    // rate it had, and the caller hears that it does not run the one asked.
+    EXPECT_FALSE(port.SetParam("baud", "300"));
     EXPECT_EQ(pty.SlaveBaud(), 115200);
     EXPECT_STREQ(port.GetParam("baud"), "115200");
 }

@@ -48,7 +48,7 @@ CVESKDevice::~CVESKDevice() {
 }
 
 void CVESKDevice::Release() {
-    if (listener_ && listener_->IsListenerThread()) {
+    if (OnListenerThread()) {
         // Inside a callback: the handler that called it still runs on this
         // object. The dialogue ends, and the listener destroys the object
         // once the handler has returned.
@@ -171,7 +171,7 @@ bool CVESKDevice::SendCollect(std::string& text, int32_t count, int32_t timeoutM
 }
 
 bool CVESKDevice::SendAndListen(int32_t phase, const std::string& command, int32_t timeoutMs) {
-    if (listener_ && listener_->IsListenerThread()) {
+    if (OnListenerThread()) {
         return false;
     }
     bool resume = false;
@@ -199,6 +199,10 @@ bool CVESKDevice::SendAndListen(int32_t phase, const std::string& command, int32
     return true;
 }
 
+bool CVESKDevice::OnListenerThread() const {
+    return listener_ && listener_->IsListenerThread();
+}
+
 bool CVESKDevice::IsListening() const {
     return listener_ && !listener_->Finished();
 }
@@ -222,7 +226,7 @@ bool CVESKDevice::UpdateFirmware(const char* path, bool sendStartCommand, bool e
     if (lines.empty()) {
         return false;
     }
-    if (listener_ && listener_->IsListenerThread()) {
+    if (OnListenerThread()) {
         return false;  // inside a callback: the upload there cannot be stopped and awaited
     }
     if (IsFirmwarePhase(Phase())) {

@@ -59,6 +59,8 @@ protected:
     bool SendAndListen(int32_t phase, const std::string& command, int32_t timeoutMs);
     int32_t Phase() const;
     void SetPhase(int32_t phase);
+    // True inside a handler or a callback of the running dialogue.
+    bool OnListenerThread() const;
 
     CInterfejs* Transport() const { return transport_.get(); }
     // Puts `transport` in place of the current one, which is destroyed

@@ -31,6 +31,7 @@ int32_t WatcherThread::BudgetOf(int32_t timeoutMs) {
 
 void WatcherThread::Start(int32_t timeoutMs) {
     timeoutMs_ = timeoutMs;
+    std::lock_guard lock(startMutex_);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -46,6 +47,9 @@ void WatcherThread::WaitFor() {
 }
 
 void WatcherThread::Run() {
+    {
+        std::lock_guard lock(startMutex_);
+    }
     listenerId_ = std::this_thread::get_id();
     NameCurrentThread("Listener");
     bool endedByItself = true;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -76,6 +77,9 @@ private:
     std::string buffer_;  // received bytes not yet cut into lines
     size_t scanned_ = 0;  // bytes of buffer_ known to hold no CR LF
     std::atomic<std::thread::id> listenerId_{};
+    // Held while Start stores thread_: the thread takes it first, so that it
+    // sees thread_ as stored when it detaches itself.
+    std::mutex startMutex_;
     std::thread thread_;
 };
 

@@ -1,6 +1,8 @@
 #include "core/WatcherThread.h"
 
 #include <algorithm>
+#include <mutex>
+#include <vector>
 
 #include "core/CVESKDevice.h"
 #include "platform/Clock.h"
@@ -8,6 +10,45 @@
 #include "transport/CInterfejs.h"
 
 namespace qel {
+namespace {
+
+// The threads of listeners that released their device: nobody is left to
+// join them, so they are kept here and joined later, by the next one handed
+// over or when the library goes (at exit, or when a caller unloads it), so
+// that none of them still runs library code then.
+class ReleasedListeners {
+public:
+    static ReleasedListeners& Instance() {
+        static ReleasedListeners listeners;
+        return listeners;
+    }
+    ~ReleasedListeners() { JoinAll(); }
+
+    void Adopt(std::thread thread) {
+        JoinAll();  // those handed over before have ended, or nearly
+        std::lock_guard lock(mutex_);
+        threads_.push_back(std::move(thread));
+    }
+
+private:
+    void JoinAll() {
+        std::vector<std::thread> threads;
+        {
+            std::lock_guard lock(mutex_);
+            threads.swap(threads_);
+        }
+        for (std::thread& thread : threads) {
+            if (thread.joinable()) {
+                thread.join();
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace
 
 WatcherThread::WatcherThread(CInterfejs* transport, CVESKDevice* device, int32_t phase,
                              bool resumeAfter, int32_t resumePhase)
@@ -71,10 +112,12 @@ void WatcherThread::Run() {
     endedByItself_ = endedByItself;
     finished_ = true;
     if (releaseDevice_) {
-        // Released inside a callback: nobody is left to join this thread, and
-        // the device takes this object with it. Nothing of it is touched after.
-        thread_.detach();
-        device_->CompleteRelease();
+        // Released inside a callback: the device takes this object with it,
+        // so this thread's handle goes where it is joined later. Nothing of
+        // this object is touched after.
+        CVESKDevice* device = device_;
+        ReleasedListeners::Instance().Adopt(std::move(thread_));
+        device->CompleteRelease();
     }
 }
 

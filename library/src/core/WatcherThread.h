@@ -78,7 +78,7 @@ private:
     size_t scanned_ = 0;  // bytes of buffer_ known to hold no CR LF
     std::atomic<std::thread::id> listenerId_{};
     // Held while Start stores thread_: the thread takes it first, so that it
-    // sees thread_ as stored when it detaches itself.
+    // sees thread_ as stored when it hands it over (ReleaseDeviceAtEnd).
     std::mutex startMutex_;
     std::thread thread_;
 };

@@ -18,6 +18,7 @@ class RecordTableModel;
 class TFilterPanel;
 class TReadStatusBar;
 class TSettingsPanel;
+class WindowMemory;
 
 // The window cannot work without the library: creation stops with this.
 class StartupError : public std::runtime_error {
@@ -117,4 +118,5 @@ private:
     RecordFilterProxy* DataSource1 = nullptr;
     TReadStatusBar* StatusBar1 = nullptr;
     QFileDialog* SaveCSVDialog = nullptr;
+    WindowMemory* windowMemory_ = nullptr;
 };

@@ -52,11 +52,12 @@ void AlibiReadSession::stopPreviousListener() {
     scale_->StopListener();
 }
 
-void AlibiReadSession::start(const ReadSetup& setup) {
+void AlibiReadSession::start(const ReadSetup& setup, std::shared_ptr<ReadListenerHook> hook) {
     ++readId_;
     listener_ = ListenerState{};
     listener_.readId = readId_;
     listener_.setup = setup;
+    listener_.hook = std::move(hook);
     {
         std::lock_guard lock(endMutex_);
         libraryEnded_ = false;
@@ -173,6 +174,10 @@ void AlibiReadSession::handleIdentity() {
         if (!identity.recordHeader.isEmpty()) {
             identity.recordCount = scale_->GetAlibiRecordCount();
             listener_.count = scale_->GetAlibiRecordCount();
+            listener_.wanted = listener_.count;
+            if (listener_.hook) {
+                listener_.wanted = listener_.hook->identityKnown(*scale_, identity);
+            }
             if (listener_.count > 0) {
                 listener_.layout =
                     RecordLayout::fromColumnLine(identity.recordHeader, listener_.setup->texts);
@@ -181,6 +186,7 @@ void AlibiReadSession::handleIdentity() {
     } catch (...) {
         if (claimEnd()) {
             listener_.ended = true;
+            tellHookTransferOver(false);
             device_->Disconnect();
             post([this, identity] { emit identityReceived(identity); });
             post([this] { emit tableFailed(); }, true);
@@ -190,6 +196,7 @@ void AlibiReadSession::handleIdentity() {
     if (identity.recordHeader.isEmpty()) {
         if (claimEnd()) {
             listener_.ended = true;
+            tellHookTransferOver(false);
             device_->Disconnect();
             post([this, identity] { emit identityReceived(identity); });
             post([this] { emit columnLineMissing(); }, true);
@@ -207,6 +214,7 @@ void AlibiReadSession::handleAllRecordsStored() {
         return;
     }
     listener_.ended = true;
+    tellHookTransferOver(true);
     post([this] { emit parsingStarted(); });
     auto batch = std::make_shared<RecordBatch>();
     bool complete = true;
@@ -215,10 +223,18 @@ void AlibiReadSession::handleAllRecordsStored() {
     post([this, batch, complete] { emit recordsCopied(batch, complete); }, true);
 }
 
+void AlibiReadSession::tellHookTransferOver(bool ended) {
+    if (listener_.hook && !listener_.hookTold) {
+        listener_.hookTold = true;
+        listener_.hook->transferOver(*scale_, ended);
+    }
+}
+
 // The records are copied here, on the listener thread, while the library
-// guarantees them, newest stored line last: rows go from the count down to 1.
+// guarantees them, newest stored line last: rows go from the count (or the
+// number of lines the hook asked for) down to 1.
 void AlibiReadSession::copyRecords(RecordBatch& batch, bool& complete) {
-    const qint64 count = listener_.count;
+    const qint64 count = listener_.wanted;
     if (count <= 0 || !listener_.layout) {
         return;
     }
@@ -247,6 +263,7 @@ void AlibiReadSession::handleNoAnswer() {
         return;
     }
     listener_.ended = true;
+    tellHookTransferOver(false);
     device_->Disconnect();
     post([this] { emit libraryFailed(); }, true);
 }
@@ -271,6 +288,8 @@ void AlibiReadSession::checkSilence() {
     watchdog_.stop();
     running_ = false;
     scale_->StopListener();
+    // The listener is gone: its state is this thread's now.
+    tellHookTransferOver(false);
     device_->Disconnect();
     emit silenceTimedOut();
 }

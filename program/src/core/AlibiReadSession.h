@@ -10,6 +10,7 @@
 
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
+#include "ReadListenerHook.h"
 #include "RecordLayout.h"
 #include "RecordRows.h"
 
@@ -57,7 +58,9 @@ public:
     // Ends a listener that is still winding down; the device may then be
     // reconfigured safely.
     void stopPreviousListener();
-    void start(const ReadSetup& setup);
+    // `hook`, when given, works beside the session on the listener thread
+    // (see ReadListenerHook) and decides how many record lines are copied.
+    void start(const ReadSetup& setup, std::shared_ptr<ReadListenerHook> hook = {});
     // From start() until the UI thread has seen the read end.
     bool isRunning() const { return running_; }
     void setSilenceLimit(std::chrono::milliseconds limit) { silenceLimit_ = limit; }
@@ -92,6 +95,7 @@ private:
     void handleAllRecordsStored();
     void handleNoAnswer();
     void copyRecords(RecordBatch& batch, bool& complete);
+    void tellHookTransferOver(bool ended);
     void postProgress(int percent);
     // Marks the library's part as over unless the watchdog got there first.
     bool claimEnd();
@@ -112,6 +116,9 @@ private:
         std::optional<ReadSetup> setup;
         std::optional<RecordLayout> layout;
         qint64 count = 0;
+        qint64 wanted = 0;  // record lines to copy: the count, or the hook's answer
+        std::shared_ptr<ReadListenerHook> hook;
+        bool hookTold = false;
         int lastPercent = -1;
         bool ended = false;
     } listener_;

@@ -35,6 +35,8 @@ public:
     QPushButton* settingsButton() const { return btnUstawienia; }
     QPushButton* readButton() const { return btnOdczytaj; }
     QPushButton* exportButton() const { return btnCsvExport; }
+    // Checked: the next read fetches every record, also those in the archive.
+    QCheckBox* fullReadBox() const { return chbPelnyOdczyt; }
 
 signals:
     // Any filter control changed (a check box or radio item clicked, a text,
@@ -74,5 +76,6 @@ private:
     TScaledImage* Image1 = nullptr;
     QPushButton* btnUstawienia = nullptr;
     QPushButton* btnOdczytaj = nullptr;
+    QCheckBox* chbPelnyOdczyt = nullptr;
     QPushButton* btnCsvExport = nullptr;
 };

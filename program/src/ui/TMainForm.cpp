@@ -1,5 +1,6 @@
 #include "TMainForm.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "ArchivedReads.h"
 #include "ConnectionNames.h"
 #include "CsvExport.h"
 #include "Pictures.h"
@@ -18,6 +20,7 @@
 #include "RecordTableModel.h"
 #include "ScaleLibrary.h"
 #include "SettingsStore.h"
+#include "TArchiveControls.h"
 #include "TFilterPanel.h"
 #include "TReadStatusBar.h"
 #include "TSettingsPanel.h"
@@ -33,6 +36,7 @@ QByteArray toLibraryText(const QString& text) {
 TMainForm::TMainForm(const QStringList& librarySearchDirs, QWidget* parent) : QMainWindow(parent) {
     buildWindow();
     bindLibrary(librarySearchDirs);
+    connectArchive();
     ReadStoredSettings();
     RefreshPortLists();
     PanUstawienia->setFlagIcons(Pictures::flag(0), Pictures::flag(1));
@@ -156,9 +160,21 @@ void TMainForm::connectReadSession() {
         EndReadInError();
     });
     connect(session, &AlibiReadSession::parsingStarted, this, [this] { ReadStatus(1); });
-    connect(session, &AlibiReadSession::recordsCopied, this, &TMainForm::FillRecordTable);
     connect(session, &AlibiReadSession::libraryFailed, this, &TMainForm::EndReadInError);
     connect(session, &AlibiReadSession::silenceTimedOut, this, &TMainForm::EndReadInError);
+}
+
+// Reads go through the archive, which hands the rows on; its controls live
+// in the settings panel and the status bar.
+void TMainForm::connectArchive() {
+    reads_ = std::make_unique<ArchivedReads>(*session_);
+    archiveControls_ = new TArchiveControls(
+        *reads_, *PanUstawienia->archiveGroup(), *StatusBar1, texts_, formats_,
+        [this] { return session_->isRunning() || reads_->isBusy(); }, this);
+    connect(reads_.get(), &ArchivedReads::rowsReady, this, &TMainForm::FillRecordTable);
+    connect(reads_.get(), &ArchivedReads::fullReadNeeded, this, &TMainForm::btnOdczytajClick);
+    connect(reads_.get(), &ArchivedReads::memoryLoaded, this, &TMainForm::ShowArchivedMemory);
+    archiveControls_->openStored();
 }
 
 // ---- creation steps --------------------------------------------------------
@@ -206,6 +222,7 @@ void TMainForm::ApplyLanguage() {
     Panel1->setRecordCount(QStringLiteral("---"));
     PanUstawienia->showIdentity(QStringLiteral("---"), QStringLiteral("---"),
                                 QStringLiteral("---"));
+    archiveControls_->applyLanguage();
 }
 
 void TMainForm::SaveLanguage(const QString& language) {
@@ -238,7 +255,7 @@ void TMainForm::btnRefreshClick() {
 void TMainForm::RefreshPortLists() {
     // A read in progress uses the device's transport, which a change of the
     // connection kind would destroy under it.
-    if (session_->isRunning()) {
+    if (session_->isRunning() || reads_->isBusy()) {
         return;
     }
     session_->stopPreviousListener();
@@ -266,8 +283,9 @@ void TMainForm::ZastosujClick() {
 
 // ---- reading ---------------------------------------------------------------
 
+// Also the full read that replaces a read the archive did not fit.
 void TMainForm::btnOdczytajClick() {
-    if (session_->isRunning()) {
+    if (session_->isRunning() || reads_->isBusy()) {
         return;
     }
     // A listener still winding down must not see its transport replaced.
@@ -288,7 +306,9 @@ void TMainForm::btnOdczytajClick() {
         return;
     }
     readLanguage_ = texts_.language();
-    session_->start(ReadSetup{texts_, formats_});
+    const bool full = Panel1->fullReadBox()->isChecked();
+    reads_->start(ReadSetup{texts_, formats_}, full ? ReadMode::Full : ReadMode::Automatic,
+                  TArchiveControls::connectionText(PanUstawienia->choice()));
 }
 
 void TMainForm::ApplyConnectionSettings() {
@@ -382,6 +402,22 @@ void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool 
     Panel1->readButton()->setEnabled(true);
     chbDataClick();
     ReadStatus(1);
+}
+
+// An archived memory, browsed without a scale: the grid shows it as a read
+// of it would have.
+void TMainForm::ShowArchivedMemory(const ArchivedMemoryRows& rows) {
+    if (!rows.problem.ok() || !rows.batch || rows.language != texts_.language() ||
+        session_->isRunning() || reads_->isBusy()) {
+        return;
+    }
+    ClientDataSet1->defineFields(rows.layout);
+    ClientDataSet1->appendRows(std::move(*rows.batch));
+    PanUstawienia->showIdentity(rows.identity.type, QString::number(rows.identity.serialNumber),
+                                rows.identity.productionDate);
+    DBGrid1->resizeColumnsToContents();
+    Panel1->exportButton()->setEnabled(true);
+    chbDataClick();
 }
 
 void TMainForm::EndReadInError() {

@@ -9,12 +9,15 @@
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
 
+class ArchivedReads;
+struct ArchivedMemoryRows;
 class CVESKDeviceInterface;
 class CVESKScaleInterface;
 class QFileDialog;
 class QTableView;
 class RecordFilterProxy;
 class RecordTableModel;
+class TArchiveControls;
 class TFilterPanel;
 class TReadStatusBar;
 class TSettingsPanel;
@@ -52,6 +55,7 @@ public:
     // The user's formats; tests may fix them.
     void setDisplayFormats(const DisplayFormats& formats);
     AlibiReadSession& readSession() { return *session_; }
+    ArchivedReads& archivedReads() { return *reads_; }
 
 public slots:
     void btnOdczytajClick();
@@ -72,6 +76,7 @@ private:
     void buildSaveDialog();
     void connectHandlers();
     void connectReadSession();
+    void connectArchive();
 
     // Creation steps.
     void bindLibrary(const QStringList& searchDirs);
@@ -93,6 +98,7 @@ private:
     void ShowDeviceInfo(const DeviceIdentity& identity);
     void DefineRecordFields(const RecordLayout& layout);
     void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete);
+    void ShowArchivedMemory(const ArchivedMemoryRows& rows);
     void EndReadInError();
     void setReadState(ReadState state);
     void showConnectionError();
@@ -107,7 +113,10 @@ private:
 
     CVESKScaleInterface* ScaleObject = nullptr;
     CVESKDeviceInterface* deviceInterface = nullptr;
+    // Declared first, destroyed last: the session stops its listener before.
+    std::unique_ptr<ArchivedReads> reads_;
     std::unique_ptr<AlibiReadSession> session_;
+    TArchiveControls* archiveControls_ = nullptr;
     qint64 AlibiCount = 0;
 
     TFilterPanel* Panel1 = nullptr;

@@ -13,6 +13,7 @@
 
 #include "ConnectionNames.h"
 #include "NamedWidgets.h"
+#include "TArchiveGroup.h"
 
 using NamedWidgets::group;
 using NamedWidgets::label;
@@ -72,6 +73,8 @@ QWidget* TSettingsPanel::buildContent() {
     btnRefresh = new QPushButton(QStringLiteral("Wykryj porty COM i USB"), content);
     btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
     column->addWidget(btnRefresh);
+    gbArchiwum = new TArchiveGroup(content);
+    column->addWidget(gbArchiwum);
     column->addStretch(1);
     return content;
 }
@@ -203,6 +206,7 @@ void TSettingsPanel::applyCaptions(const LanguageTexts& texts) {
     Label9->setText(t("ipAdrr"));
     Zastosuj->setText(t("saveSet"));
     btnRefresh->setText(t("refresh"));
+    gbArchiwum->applyCaptions(texts.language());
 }
 
 void TSettingsPanel::setFlagIcons(const QIcon& english, const QIcon& polish) {

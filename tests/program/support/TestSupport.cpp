@@ -20,13 +20,21 @@
 #include "TMainForm.h"
 
 TemporarySettings::TemporarySettings() {
-    QStandardPaths::setTestModeEnabled(true);
     activate();
 }
 
+// The user's data folder (where the record archive lives by default) moves
+// into the folder too, so that every test process starts with an archive of
+// its own and no two test programs share one.
 void TemporarySettings::activate() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
+    qputenv("XDG_DATA_HOME", QDir(dir_.path()).filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", QDir(dir_.path()).filePath(QStringLiteral("cache")).toLocal8Bit());
+}
+
+QString TemporarySettings::dataDir() const {
+    return QDir(dir_.path()).filePath(QStringLiteral("data"));
 }
 
 QString TemporarySettings::fileName() const {
@@ -35,6 +43,7 @@ QString TemporarySettings::fileName() const {
 
 void TemporarySettings::clear() {
     QFile::remove(fileName());
+    QDir(dataDir()).removeRecursively();
 }
 
 void TemporarySettings::writeRaw(const QByteArray& contents) {

@@ -17,16 +17,20 @@
 class QWidget;
 class QFileDialog;
 
-// Points every QSettings("VESK", "Tarvo") of this process at a temporary
-// folder, so that no test touches the user's own settings.
+// Points every QSettings("VESK", "Tarvo") of this process, and the user's
+// data folder with the default record archive, at a temporary folder, so
+// that no test touches the user's own settings or archive.
 class TemporarySettings {
 public:
     TemporarySettings();
     // Points the settings at this folder again (after a test moved them).
     void activate();
     QString fileName() const;
-    // Removes the stored settings: the next window starts as on a new machine.
+    // Removes the stored settings and the default archive: the next window
+    // starts as on a new machine.
     void clear();
+    // What QStandardPaths takes for the user's data folder.
+    QString dataDir() const;
     // Writes the raw settings file (INI) for a start from prepared values.
     void writeRaw(const QByteArray& contents);
 

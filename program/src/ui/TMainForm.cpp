@@ -412,12 +412,9 @@ void TMainForm::ShowArchivedMemory(const ArchivedMemoryRows& rows) {
         return;
     }
     ClientDataSet1->defineFields(rows.layout);
-    ClientDataSet1->appendRows(std::move(*rows.batch));
     PanUstawienia->showIdentity(rows.identity.type, QString::number(rows.identity.serialNumber),
                                 rows.identity.productionDate);
-    DBGrid1->resizeColumnsToContents();
-    Panel1->exportButton()->setEnabled(true);
-    chbDataClick();
+    FillRecordTable(rows.batch, true);
 }
 
 void TMainForm::EndReadInError() {

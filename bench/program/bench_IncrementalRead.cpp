@@ -19,7 +19,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <cstdio>
@@ -104,7 +103,6 @@ std::unique_ptr<TMainForm> IncrementalReadBench::window(const ScaleSimProcess& s
 
 double IncrementalReadBench::readMs(TMainForm& form, bool full) {
     child<QCheckBox>(form, "chbPelnyOdczyt")->setChecked(full);
-    QSignalSpy filed(&form.archivedReads(), &ArchivedReads::readArchived);
     auto* button = child<QPushButton>(form, "btnOdczytaj");
     auto* grid = child<QTableView>(form, "DBGrid1");
     QElapsedTimer timer;
@@ -114,9 +112,7 @@ double IncrementalReadBench::readMs(TMainForm& form, bool full) {
     grid->viewport()->repaint();
     drainEvents();
     const double ms = double(timer.nsecsElapsed()) / 1e6;
-    if (filed.isEmpty()) {
-        filed.wait(600 * 1000);
-    }
+    waitForArchive(form, 600 * 1000);
     return ms;
 }
 

@@ -428,7 +428,7 @@ private:
     // Reads and waits until the archive has filed `writes` reads.
     bool readAndArchive(int writes = 1) {
         QSignalSpy filed(&form_->archivedReads(), &ArchivedReads::readArchived);
-        return readScale(*form_) && filed.wait(30000) &&
+        return readScale(*form_) &&
                QTest::qWaitFor([&] { return filed.size() >= writes; }, 30000);
     }
 

@@ -17,6 +17,7 @@
 #include "RecordConversion.h"
 #include "RecordTableModel.h"
 #include "SettingsStore.h"
+#include "ArchivedReads.h"
 #include "TMainForm.h"
 
 TemporarySettings::TemporarySettings() {
@@ -183,7 +184,17 @@ bool readScale(TMainForm& form, int timeoutMs) {
         return false;
     }
     QTest::mouseClick(button, Qt::LeftButton);
-    return QTest::qWaitFor([&] { return button->isEnabled(); }, timeoutMs);
+    return QTest::qWaitFor([&] { return button->isEnabled(); }, timeoutMs) &&
+           waitForArchive(form, timeoutMs);
+}
+
+bool waitForArchive(TMainForm& form, int timeoutMs) {
+    QObject context;
+    bool done = false;
+    // The archive runs its jobs in order: this one answers after the others.
+    form.archivedReads().archiveThread().run<int>([](RecordArchive&) { return 0; }, &context,
+                                                  [&done](int) { done = true; });
+    return QTest::qWaitFor([&] { return done; }, timeoutMs);
 }
 
 std::unique_ptr<TMainForm> windowAfterRead(const QString& port) {

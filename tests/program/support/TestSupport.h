@@ -109,9 +109,12 @@ T* child(const QObject& parent, const char* name) {
 // settings panel would, so that the next window is ready to read it.
 void presetSerialConnection(const QString& port, const QString& baud = QStringLiteral("9600"));
 
-// Presses the read button and waits for the read to end (success or error).
-// False when it does not end within the time.
+// Presses the read button and waits for the read to end (success or error)
+// and for the record archive to have filed it. False when that does not
+// happen within the time.
 bool readScale(TMainForm& form, int timeoutMs = 30000);
+// Waits until the window's record archive has done every job queued so far.
+bool waitForArchive(TMainForm& form, int timeoutMs = 30000);
 
 // A window with Polish formats that has read the scale on this line
 // (presetSerialConnection, then readScale); null when the read did not end.

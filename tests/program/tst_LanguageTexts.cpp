@@ -69,6 +69,20 @@ private slots:
         QCOMPARE(LanguageTexts::text(Language::English, key), english);
     }
 
+    void addedKeysHaveBothTextsAndLeaveTheFortySevenAlone() {
+        const QStringList added = LanguageTexts::addedKeys();
+        QVERIFY(added.contains(QStringLiteral("accDate")));
+        for (const QString& key : added) {
+            QCOMPARE(LanguageTexts::indexOfKey(key), -1);
+            QVERIFY2(!LanguageTexts::text(Language::Polish, key).isEmpty(), qPrintable(key));
+            QVERIFY2(!LanguageTexts::text(Language::English, key).isEmpty(), qPrintable(key));
+            QCOMPARE(added.count(key), 1);
+        }
+        QCOMPARE(LanguageTexts::keys().size(), 47);
+        QCOMPARE(LanguageTexts::text(Language::Polish, u"ACCTIME"), QStringLiteral("Czas"));
+        QCOMPARE(LanguageTexts::text(Language::English, u"accTime"), QStringLiteral("Time"));
+    }
+
     void keysMatchRegardlessOfCase() {
         const LanguageTexts english(Language::English);
         QCOMPARE(english.text(u"DATETIME"), QStringLiteral("Date_Time"));

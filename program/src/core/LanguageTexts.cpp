@@ -111,6 +111,30 @@ const char16_t* const kEnglish[kTextCount] = {
     u"Check ports",
 };
 
+// Texts added after the 47 above, in blocks by the feature that needs them.
+// They are looked up like the others but are not part of the fixed key list.
+struct AddedText {
+    const char16_t* key;
+    const char16_t* polish;
+    const char16_t* english;
+};
+
+const AddedText kAddedTexts[] = {
+    // Names that assistive technology reads for the filter's date and time
+    // pickers, which have no caption of their own.
+    {u"accDate", u"Data", u"Date"},
+    {u"accTime", u"Czas", u"Time"},
+};
+
+const AddedText* findAddedText(QStringView key) {
+    for (const AddedText& added : kAddedTexts) {
+        if (key.compare(QStringView(added.key), Qt::CaseInsensitive) == 0) {
+            return &added;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 const QStringList& LanguageTexts::keys() {
@@ -131,13 +155,25 @@ int LanguageTexts::indexOfKey(QStringView key) {
 QString LanguageTexts::text(Language language, QStringView key) {
     const int index = indexOfKey(key);
     if (index < 0 || index >= kTextCount) {
-        return {};
+        const AddedText* added = findAddedText(key);
+        if (added == nullptr) {
+            return {};
+        }
+        return QString::fromUtf16(language == Language::English ? added->english : added->polish);
     }
     return QString::fromUtf16(language == Language::English ? kEnglish[index] : kPolish[index]);
 }
 
 QString LanguageTexts::text(QStringView key) const {
     return text(language_, key);
+}
+
+QStringList LanguageTexts::addedKeys() {
+    QStringList list;
+    for (const AddedText& added : kAddedTexts) {
+        list.append(QString::fromUtf16(added.key));
+    }
+    return list;
 }
 
 Language LanguageTexts::fromStoredName(const QString& stored) {

@@ -21,7 +21,10 @@ public:
 
     // The 47 keys in their fixed order (split from one "#"-separated text).
     static const QStringList& keys();
+    // -1 for a key outside the 47, added ones included.
     static int indexOfKey(QStringView key);
+    // The keys added after the 47, which text() finds as well.
+    static QStringList addedKeys();
     static QString text(Language language, QStringView key);
 
     // The stored choice: only "ENG" (exact case) selects English.

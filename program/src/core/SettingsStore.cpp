@@ -24,6 +24,59 @@ QString findKey(const QSettings& settings, const QString& name) {
     return {};
 }
 
+// Far beyond any desktop, small enough that no sum of them overflows.
+constexpr int kMaxCoordinate = 1000000;
+constexpr int kMaxExtent = 100000;
+constexpr int kMaxColumns = 256;
+
+// "x,y,width,height" in plain digits, whatever the locale.
+std::optional<QRect> geometryFromText(const QString& text) {
+    const QStringList parts = text.split(u',');
+    if (parts.size() != 4) {
+        return std::nullopt;
+    }
+    int numbers[4];
+    for (int i = 0; i < 4; ++i) {
+        bool ok = false;
+        numbers[i] = parts[i].trimmed().toInt(&ok);
+        const int limit = i < 2 ? kMaxCoordinate : kMaxExtent;
+        if (!ok || numbers[i] > limit || numbers[i] < (i < 2 ? -kMaxCoordinate : 1)) {
+            return std::nullopt;
+        }
+    }
+    return QRect(numbers[0], numbers[1], numbers[2], numbers[3]);
+}
+
+QString geometryText(const QRect& geometry) {
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(geometry.x())
+        .arg(geometry.y())
+        .arg(geometry.width())
+        .arg(geometry.height());
+}
+
+QList<int> widthsFromText(const QString& text) {
+    QList<int> widths;
+    if (text.isEmpty()) {
+        return widths;
+    }
+    const QStringList parts = text.split(u',');
+    for (const QString& part : parts.mid(0, kMaxColumns)) {
+        bool ok = false;
+        const int width = part.trimmed().toInt(&ok);
+        widths.append(ok && width > 0 && width <= kMaxExtent ? width : 0);
+    }
+    return widths;
+}
+
+QString widthsText(const QList<int>& widths) {
+    QStringList parts;
+    for (int width : widths.mid(0, kMaxColumns)) {
+        parts.append(QString::number(width > 0 && width <= kMaxExtent ? width : 0));
+    }
+    return parts.join(u',');
+}
+
 }  // namespace
 
 bool SettingsStore::exists() const {
@@ -83,6 +136,27 @@ StoredConnection SettingsStore::readConnection() const {
     stored.usbParity = value(QStringLiteral("USB_Parity"));
     stored.lastUsed = value(QStringLiteral("Last Used"));
     return stored;
+}
+
+StoredWindow SettingsStore::readWindow() const {
+    StoredWindow window;
+    window.geometry = geometryFromText(value(QStringLiteral("Window_geometry")));
+    window.maximized = value(QStringLiteral("Window_maximized")) == QLatin1String("1");
+    window.columnWidths = widthsFromText(value(QStringLiteral("Grid_columns")));
+    return window;
+}
+
+// Texts like every other value, so that the store stays readable and a
+// damaged value spoils only itself.
+bool SettingsStore::saveWindow(const StoredWindow& window) {
+    QList<QPair<QString, QString>> values;
+    if (window.geometry && window.geometry->isValid()) {
+        values.append({QStringLiteral("Window_geometry"), geometryText(*window.geometry)});
+    }
+    values.append({QStringLiteral("Window_maximized"),
+                   window.maximized ? QStringLiteral("1") : QStringLiteral("0")});
+    values.append({QStringLiteral("Grid_columns"), widthsText(window.columnWidths)});
+    return setValues(values);
 }
 
 QString SettingsStore::language() const {

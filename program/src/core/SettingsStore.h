@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
+#include <QRect>
 #include <QString>
+#include <optional>
 
 // What the settings panel last saved, as stored (texts, empty when missing).
 struct StoredConnection {
@@ -15,6 +18,15 @@ struct StoredConnection {
     QString usbBits;
     QString ethIp;
     QString ethPort;
+};
+
+// The window as the operator left it. The geometry is the frame's top-left
+// corner with the client area's size; widths are the grid's columns by
+// position, 0 where none is kept. What cannot be read is left out.
+struct StoredWindow {
+    std::optional<QRect> geometry;
+    bool maximized = false;
+    QList<int> columnWidths;
 };
 
 // The per-user store of the connection and language choice, on
@@ -36,6 +48,9 @@ public:
     bool setValues(const QList<QPair<QString, QString>>& values);
 
     StoredConnection readConnection() const;
+
+    StoredWindow readWindow() const;
+    bool saveWindow(const StoredWindow& window);
 
     QString language() const;
     bool saveLanguage(const QString& language);

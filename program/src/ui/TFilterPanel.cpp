@@ -235,6 +235,32 @@ void TFilterPanel::applyCaptions(const LanguageTexts& texts) {
     btnCsvExport->setText(t("exportToCSV"));
     labelOf(leIDdo)->setText(t("to"));
     labelOf(leIDod)->setText(t("from"));
+    nameControls(texts);
+}
+
+// Names for assistive technology. "od" and "do" stand beside four edits and
+// two check boxes, so each bound is named with what it bounds ("Masa od",
+// "Czas do"); the date and time pickers have no caption of their own.
+void TFilterPanel::nameControls(const LanguageTexts& texts) {
+    auto caption = [](const QString& text) { return NamedWidgets::accessibleCaption(text); };
+    auto bound = [&caption](const QString& what, const QString& side) {
+        return caption(what) + u' ' + caption(side);
+    };
+    const QString from = texts.text(u"from");
+    const QString to = texts.text(u"to");
+    const QString dateTime = texts.text(u"dateTimeHeader");
+    chbDataOd->setAccessibleName(bound(dateTime, from));
+    chbDataDo->setAccessibleName(bound(dateTime, to));
+    dtpDataOd->setAccessibleName(bound(texts.text(u"accDate"), from));
+    dtpDataDo->setAccessibleName(bound(texts.text(u"accDate"), to));
+    dtpCzasOd->setAccessibleName(bound(texts.text(u"accTime"), from));
+    dtpCzasDo->setAccessibleName(bound(texts.text(u"accTime"), to));
+    leMasaOd->setAccessibleName(bound(texts.text(u"mass"), from));
+    leMasaDo->setAccessibleName(bound(texts.text(u"mass"), to));
+    leIDod->setAccessibleName(bound(GroupBox4->title(), from));
+    leIDdo->setAccessibleName(bound(GroupBox4->title(), to));
+    leProdukt->setAccessibleName(caption(texts.text(u"prod")));
+    leUzytkownik->setAccessibleName(caption(texts.text(u"user")));
 }
 
 void TFilterPanel::setDisplayFormats(const DisplayFormats& formats) {

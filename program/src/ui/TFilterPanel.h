@@ -50,6 +50,7 @@ private:
     void buildTextConditions(QWidget* parent);
     void buildActions(QWidget* parent);
     void connectFilterControls();
+    void nameControls(const LanguageTexts& texts);
     QLineEdit* addLabeledEdit(QWidget* parent, const char* name, const QString& label);
     QLabel* labelOf(QLineEdit* edit) const;
 

@@ -24,6 +24,7 @@
 #include "TFilterPanel.h"
 #include "TReadStatusBar.h"
 #include "TSettingsPanel.h"
+#include "WindowMemory.h"
 
 namespace {
 
@@ -44,9 +45,14 @@ TMainForm::TMainForm(const QStringList& librarySearchDirs, QWidget* parent) : QM
     connectHandlers();
     setDisplayFormats(formats_);
     FormCreate();
+    windowMemory_ = new WindowMemory(this, DBGrid1);
+    windowMemory_->restore();
 }
 
-TMainForm::~TMainForm() = default;
+// However the window goes, its place and column widths are kept for the next run.
+TMainForm::~TMainForm() {
+    windowMemory_->save();
+}
 
 QStringList TMainForm::defaultLibrarySearchDirs() {
     return ScaleLibrary::defaultSearchDirs();
@@ -387,7 +393,7 @@ void TMainForm::DefineRecordFields(const RecordLayout& layout) {
         return;
     }
     ClientDataSet1->defineFields(layout);
-    DBGrid1->resizeColumnsToContents();
+    windowMemory_->fitColumns();
 }
 
 void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete) {
@@ -397,7 +403,7 @@ void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool 
         EndReadInError();
         return;
     }
-    DBGrid1->resizeColumnsToContents();
+    windowMemory_->fitColumns();
     Panel1->exportButton()->setEnabled(true);
     Panel1->readButton()->setEnabled(true);
     chbDataClick();

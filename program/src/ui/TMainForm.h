@@ -21,6 +21,7 @@ class TArchiveControls;
 class TFilterPanel;
 class TReadStatusBar;
 class TSettingsPanel;
+class WindowMemory;
 
 // The window cannot work without the library: creation stops with this.
 class StartupError : public std::runtime_error {
@@ -126,4 +127,5 @@ private:
     RecordFilterProxy* DataSource1 = nullptr;
     TReadStatusBar* StatusBar1 = nullptr;
     QFileDialog* SaveCSVDialog = nullptr;
+    WindowMemory* windowMemory_ = nullptr;
 };

@@ -14,6 +14,7 @@
 #include "ConnectionNames.h"
 #include "NamedWidgets.h"
 #include "TArchiveGroup.h"
+#include "TLabelledList.h"
 
 using NamedWidgets::group;
 using NamedWidgets::label;
@@ -23,7 +24,7 @@ namespace {
 constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
 QComboBox* newList(QWidget* parent, const char* name) {
-    auto* list = new QComboBox(parent);
+    auto* list = new TLabelledList(parent);
     list->setObjectName(QLatin1String(name));
     return list;
 }
@@ -38,7 +39,11 @@ TSettingsPanel::TSettingsPanel(QWidget* parent) : QScrollArea(parent) {
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setWidgetResizable(true);
+    // The controls inside take the focus; a stop on the scroll area itself
+    // would be an unnamed, useless one.
+    setFocusPolicy(Qt::NoFocus);
     setWidget(buildContent());
+    linkLabels();
     COM_group->hide();
     Ethernet_group->hide();
     addFixedListItems();
@@ -60,6 +65,12 @@ QWidget* TSettingsPanel::buildContent() {
     PL->setObjectName(QStringLiteral("PL"));
     ENG = new QToolButton(content);
     ENG->setObjectName(QStringLiteral("ENG"));
+    // Each language is named in itself: whoever cannot read the other one
+    // finds their own.
+    PL->setAccessibleName(QStringLiteral("Polski"));
+    PL->setToolTip(QStringLiteral("Polski"));
+    ENG->setAccessibleName(QStringLiteral("English"));
+    ENG->setToolTip(QStringLiteral("English"));
     for (QToolButton* flag : {PL, ENG}) {
         flag->setFixedSize(41, 24);
         flag->setIconSize(QSize(32, 32));
@@ -182,10 +193,46 @@ void TSettingsPanel::addFixedListItems() {
     }
 }
 
+// The labels of the line and network settings name their controls: for the
+// keyboard (the buddy) and for assistive technology (the accessible name,
+// renewed with each language). Label4 names whichever port list is shown.
+void TSettingsPanel::linkLabels() {
+    Label4->setBuddy(availUSB);
+    Label6->setBuddy(baudRate);
+    Label7->setBuddy(bits);
+    Label8->setBuddy(parity);
+    Label9->setBuddy(ip);
+    Label10->setBuddy(port);
+}
+
+void TSettingsPanel::nameControls() {
+    for (auto [label, control] : {std::pair<QLabel*, QWidget*>{Label4, availCom},
+                                  {Label4, availUSB},
+                                  {Label6, baudRate},
+                                  {Label7, bits},
+                                  {Label8, parity},
+                                  {Label9, ip},
+                                  {Label10, port}}) {
+        control->setAccessibleName(NamedWidgets::accessibleCaption(label->text()));
+    }
+    // The typing part of the editable port list is a child of its own.
+    availCom->lineEdit()->setAccessibleName(availCom->accessibleName());
+}
+
 void TSettingsPanel::connectControls() {
-    connect(COM, &QRadioButton::clicked, this, &TSettingsPanel::COMClick);
-    connect(USB, &QRadioButton::clicked, this, &TSettingsPanel::USBClick);
-    connect(Eth, &QRadioButton::clicked, this, &TSettingsPanel::EthClick);
+    // The groups follow the checked kind however it was checked: a click,
+    // the arrow keys, assistive technology or the stored settings.
+    auto onChecked = [this](QRadioButton* kind, void (TSettingsPanel::*show)()) {
+        connect(kind, &QRadioButton::toggled, this, [this, kind, show](bool checked) {
+            if (checked) {
+                NamedWidgets::giveTabStop(kind, {COM, USB, Eth});
+                (this->*show)();
+            }
+        });
+    };
+    onChecked(COM, &TSettingsPanel::COMClick);
+    onChecked(USB, &TSettingsPanel::USBClick);
+    onChecked(Eth, &TSettingsPanel::EthClick);
     connect(PL, &QToolButton::clicked, this, [this] { emit languageChosen(Language::Polish); });
     connect(ENG, &QToolButton::clicked, this, [this] { emit languageChosen(Language::English); });
     connect(Zastosuj, &QPushButton::clicked, this, &TSettingsPanel::saveRequested);
@@ -207,6 +254,7 @@ void TSettingsPanel::applyCaptions(const LanguageTexts& texts) {
     Zastosuj->setText(t("saveSet"));
     btnRefresh->setText(t("refresh"));
     gbArchiwum->applyCaptions(texts.language());
+    nameControls();
 }
 
 void TSettingsPanel::setFlagIcons(const QIcon& english, const QIcon& polish) {
@@ -232,15 +280,13 @@ void TSettingsPanel::applyStored(const StoredConnection& stored) {
     SavedUsbBaud = stored.usbBaud;
     SavedUsbBits = stored.usbBits;
     SavedUsbParity = stored.usbParity;
+    // Checking a kind shows its group and selects its stored line settings.
     if (stored.lastUsed == QLatin1String("COM")) {
         COM->setChecked(true);
-        COMClick();
     } else if (stored.lastUsed == QLatin1String("USB")) {
         USB->setChecked(true);
-        USBClick();
     } else if (stored.lastUsed == QLatin1String("Ethernet")) {
         Eth->setChecked(true);
-        EthClick();
     }
     selectItem(availCom, SavedComPort);
     selectItem(availUSB, SavedUsbDevice);
@@ -266,6 +312,7 @@ void TSettingsPanel::COMClick() {
     COM_group->show();
     availUSB->hide();
     availCom->show();
+    Label4->setBuddy(availCom);
     Ethernet_group->hide();
     selectItem(bits, SavedComBits);
     selectItem(parity, SavedComParity);
@@ -277,6 +324,7 @@ void TSettingsPanel::USBClick() {
     COM_group->show();
     availUSB->show();
     availCom->hide();
+    Label4->setBuddy(availUSB);
     Ethernet_group->hide();
     selectItem(baudRate, SavedUsbBaud);
     selectItem(bits, SavedUsbBits);

@@ -73,6 +73,8 @@ private:
     QGroupBox* buildLineSettings(QWidget* parent);
     QGroupBox* buildNetworkSettings(QWidget* parent);
     void addFixedListItems();
+    void linkLabels();
+    void nameControls();
     void connectControls();
     void selectItem(QComboBox* list, const QString& text);
 

@@ -1,0 +1,7 @@
+#include "TLabelledList.h"
+
+#include "LabelledListAccessible.h"
+
+TLabelledList::TLabelledList(QWidget* parent) : QComboBox(parent) {
+    LabelledListAccessible::install();
+}

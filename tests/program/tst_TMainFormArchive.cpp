@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <csignal>
 #include <memory>
+#include <tuple>
 
 #include "ArchiveSettings.h"
 #include "ArchiveTestSupport.h"
@@ -131,6 +132,22 @@ private slots:
         QCOMPARE(scales.value[0].memories[0].recordCount, qint64(230));
         QCOMPARE(scales.value[0].memories[0].unbrokenTop, qint64(230));
         QVERIFY_ARCHIVE_OK(archive.integrityCheck());
+        // Each read with its kind, line, count and what it fetched.
+        const QString connection =
+            QStringLiteral("COM %1 9600 8 N").arg(QString::fromStdString(sim_->PtyPath()));
+        for (const auto& [kind, fetched, count] :
+             {std::tuple{"full", 200, 200}, {"incremental", 31, 230}, {"full", 230, 230}}) {
+            const QString reads = QStringLiteral(
+                                      "SELECT count(*) FROM alibi_read WHERE kind = '%1' AND "
+                                      "fetched_count = %2 AND announced_count = %3 AND "
+                                      "complete = 1 AND connection = '%4'")
+                                      .arg(QLatin1String(kind))
+                                      .arg(fetched)
+                                      .arg(count)
+                                      .arg(connection);
+            QCOMPARE(backend.ownValue(reads).toLongLong(), qint64(1));
+        }
+        backend.closeOwn();
     }
 
     void readsAfterAnEndedTransferWork() {

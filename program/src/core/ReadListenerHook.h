@@ -24,6 +24,6 @@ public:
     // The library's part of the read is over, once per read: `ended` is true
     // after status 1, false when the read failed or was stopped. Called on
     // the listener thread, or on the caller's thread after the listener was
-    // stopped.
+    // stopped. Every way a read ends calls it, before the line is reused.
     virtual void transferOver(CVESKScaleInterface& scale, bool ended) = 0;
 };

@@ -39,6 +39,7 @@ qint64 ArchivePlanHook::identityKnown(CVESKScaleInterface& scale,
 }
 
 void ArchivePlanHook::transferOver(CVESKScaleInterface& scale, bool ended) {
+    reported_ = true;
     ended_ = ended;
     finishedAt_ = QDateTime::currentDateTime();
     if (!identitySeen_) {

@@ -38,6 +38,8 @@ public:
     // Results, for the read's owner after the end.
     bool identitySeen() const { return identitySeen_; }
     bool ended() const { return ended_; }
+    // transferOver() has been called.
+    bool transferReported() const { return reported_; }
     const ReadIdentity& identity() const { return identity_; }
     qint64 announcedCount() const { return announcedCount_; }
     const ReadPlan& plan() const { return plan_; }
@@ -61,6 +63,7 @@ private:
 
     bool identitySeen_ = false;
     bool ended_ = false;
+    bool reported_ = false;
     ReadIdentity identity_;
     qint64 announcedCount_ = 0;
     ReadPlan plan_;

@@ -88,7 +88,29 @@ void ArchivedReads::open(const ArchiveConfig& config) {
     });
 }
 
+bool ArchivedReads::isBusy() const {
+    switch (phase_) {
+        case Phase::Snapshot:
+        case Phase::Merging:
+            return true;
+        case Phase::Reading:
+            // A read the session ended without telling this object is over.
+            return session_.isRunning();
+        case Phase::Idle:
+        case Phase::FallbackPending:
+            break;
+    }
+    return false;
+}
+
+void ArchivedReads::readEnded() {
+    onReadFailed();
+}
+
 void ArchivedReads::start(const ReadSetup& setup, ReadMode mode, const QString& connection) {
+    if (phase_ == Phase::Reading && hook_ && hook_->transferReported()) {
+        onReadFailed();  // ended without a word to this object: filed now
+    }
     if (phase_ != Phase::FallbackPending) {
         fallback_.reset();
         mode_ = mode;

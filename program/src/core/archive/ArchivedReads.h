@@ -65,7 +65,10 @@ public:
     // start() is that full read, whatever `mode` says.
     void start(const ReadSetup& setup, ReadMode mode, const QString& connection);
     // From start() until the rows are ready or the read failed.
-    bool isBusy() const { return phase_ != Phase::Idle && phase_ != Phase::FallbackPending; }
+    bool isBusy() const;
+    // A read that ended by a way of its own (the operator stopped it): files
+    // the records it got. The session's own ends need no call.
+    void readEnded();
 
     // Browsing, answered by scalesListed() and memoryLoaded().
     void listScales();

@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <csignal>
@@ -161,11 +162,19 @@ private slots:
         for (int round = 0; round < 2; ++round) {
             const qint64 mark = traceSize();
             QVERIFY(readAndArchive());
-            QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+            QCOMPARE(form_->stateText(), form_->texts().text(u"success"));
             QCOMPARE(requestsSince(mark), 1);
             QCOMPARE(form_->archivedReads().notice().kind, ArchiveNotice::Kind::Incremental);
             QCOMPARE(gridRows(*form_).size(), 40);
+            if (round == 0) {
+                child<QToolButton>(*form_, "ENG")->click();
+            }
         }
+        QCOMPARE(form_->stateText(), QStringLiteral("Success!"));
+        QCOMPARE(child<QLabel>(*form_, "lbArchiwum")->text(),
+                 QStringLiteral("Incremental read: 0 new, 40 from the archive"));
+        QCOMPARE(child<QCheckBox>(*form_, "chbPelnyOdczyt")->text(), QStringLiteral("Full read"));
+        QCOMPARE(gridTitles(*form_).value(1), QStringLiteral("Date_Time"));
         QVERIFY(sim_->SignalAndWait(SIGUSR1, "records 41"));
         QVERIFY(readAndArchive());
         QCOMPARE(gridRows(*form_).size(), 41);
@@ -261,6 +270,41 @@ private slots:
         QVERIFY_ARCHIVE_OK(scales.problem);
         QCOMPARE(scales.value.at(0).memories.size(), size_t(1));
         QCOMPARE(scales.value.at(0).memories[0].recordCount, qint64(30));
+    }
+
+    void anArchiveThatDoesNotAnswerInTimeLeavesTheReadFull() {
+        QFETCH_GLOBAL(QString, backendName);
+        if (backendName != u"sqlite") {
+            QSKIP("the archive is kept busy the same way on both backends");
+        }
+        ARCHIVE_BACKEND_NAMED(backend, backendName);
+        config_ = backend.freshArchive();
+        startScale({"--records", "20", "--seed", "7"});
+        openWindow();
+        QVERIFY(readAndArchive());
+        // The archive's thread is busy for longer than a read waits for it.
+        ArchivedReads& reads = form_->archivedReads();
+        reads.setSnapshotWait(300);
+        QObject context;
+        reads.archiveThread().run<int>(
+            [](RecordArchive&) {
+                QThread::msleep(2500);
+                return 0;
+            },
+            &context, [](int) {});
+        QSignalSpy notices(&reads, &ArchivedReads::noticeChanged);
+        const qint64 mark = traceSize();
+        QVERIFY(readAndArchive());
+        QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+        QCOMPARE(requestsSince(mark), 21);
+        QVERIFY(!notices.isEmpty());
+        QCOMPARE(notices.first().first().value<ArchiveNotice>().kind,
+                 ArchiveNotice::Kind::NoAnswer);
+        QCOMPARE(gridRows(*form_).size(), 20);
+        // Told at the start of the read; the full read is filed when the
+        // archive is back.
+        QCOMPARE(reads.notice().kind, ArchiveNotice::Kind::FullArchived);
+        QCOMPARE(reads.notice().fresh, qint64(0));
     }
 
     void theArchiveCanBeBrowsedWithNoScaleAttached() {

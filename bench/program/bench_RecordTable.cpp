@@ -60,17 +60,17 @@ ReadFigures readInto(CVESKScaleInterface* scale, RecordTableModel& table, qint64
     QObject::connect(&session, &AlibiReadSession::parsingStarted, &table,
                      [&] { parseStartMs = clock.elapsed(); });
     QObject::connect(&session, &AlibiReadSession::recordsCopied, &table,
-                     [&](const std::shared_ptr<RecordBatch>& batch, bool complete) {
+                     [&](const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome) {
                          table.appendRows(std::move(*batch));
                          figures.fillSeconds = (clock.elapsed() - parseStartMs) / 1000.0;
                          figures.receiveSeconds = parseStartMs / 1000.0;
-                         figures.ok = complete;
+                         figures.ok = outcome.isComplete();
                          done = true;
                      });
-    for (auto failure : {&AlibiReadSession::libraryFailed, &AlibiReadSession::tableFailed,
-                         &AlibiReadSession::silenceTimedOut}) {
+    for (auto failure : {&AlibiReadSession::libraryFailed, &AlibiReadSession::tableFailed}) {
         QObject::connect(&session, failure, &table, [&] { done = true; });
     }
+    QObject::connect(&session, &AlibiReadSession::silenceTimedOut, &table, [&] { done = true; });
     clock.start();
     session.start(ReadSetup{LanguageTexts(), polishFormats()});
     while (!done) {

@@ -114,10 +114,10 @@ private:
         connect(s, &AlibiReadSession::fieldsDefined, this, [e] { e->names << "fields"; });
         connect(s, &AlibiReadSession::parsingStarted, this, [e] { e->names << "parsing"; });
         connect(s, &AlibiReadSession::recordsCopied, this,
-                [e](const std::shared_ptr<RecordBatch>& batch, bool complete) {
+                [e](const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome) {
                     e->names << "copied";
                     e->batch = batch;
-                    e->complete = complete;
+                    e->complete = outcome.isComplete();
                 });
         connect(s, &AlibiReadSession::libraryFailed, this, [e] { e->names << "libraryFailed"; });
         connect(s, &AlibiReadSession::tableFailed, this, [e] { e->names << "tableFailed"; });

@@ -107,6 +107,39 @@ private slots:
         QCOMPARE(fileContents(path), expected);
     }
 
+    // Spreadsheets read a number only with an ASCII minus; the grid may show
+    // the locale's own sign (U+2212 in Swedish and Finnish, for example).
+    void negativeMassesGetAnAsciiMinus_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::newRow("Swedish") << QLocale(QLocale::Swedish, QLocale::Sweden);
+        QTest::newRow("Finnish") << QLocale(QLocale::Finnish, QLocale::Finland);
+        QTest::newRow("Polish") << QLocale(QLocale::Polish, QLocale::Poland);
+    }
+
+    void negativeMassesGetAnAsciiMinus() {
+        QFETCH(QLocale, locale);
+        const DisplayFormats formats(locale, QStringLiteral("yyyy-MM-dd"),
+                                     QStringLiteral("HH:mm:ss"));
+        TestRecord record;
+        record.net = -1.5f;
+        record.gross = 0.5f;
+        record.tare = 2.0f;
+        record.decimals = 1;
+        record.productId =
+            "\xe2\x88\x92"
+            "7";  // a text keeps its sign as typed
+        RecordTableModel table;
+        table.setDisplayFormats(formats);
+        loadRecords(table, {record}, Language::Polish, formats);
+        QCOMPARE(table.cellText(0, 5), locale.negativeSign() + QStringLiteral("1,5"));
+        RecordFilterProxy shown(&table);
+        const QString path = dir_.filePath(QStringLiteral("minus.csv"));
+        QVERIFY(ExportGridToCsv(shown, table, path).ok);
+        const QList<QByteArray> lines = fileContents(path).split('\n');
+        QCOMPARE(lines[1], QByteArray("1;2024-01-05 12:00:01;3;U1;\xe2\x88\x92"
+                                      "7;-1,5;0,5;2;kg;Tak;\r"));
+    }
+
     void filteredAndSortedRowsAreWhatIsWritten() {
         RecordTableModel table;
         table.setDisplayFormats(polishFormats());

@@ -103,6 +103,44 @@ private slots:
         QCOMPARE(LanguageTexts::storedName(Language::English), QStringLiteral("ENG"));
         QCOMPARE(LanguageTexts::storedName(Language::Polish), QStringLiteral("PL"));
     }
+
+    // Texts added for the end of a read come in both languages, beside the
+    // 47 keys, which stay as they are.
+    void readEndTexts_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("polish");
+        QTest::addColumn<QString>("english");
+        QTest::newRow("stop") << "stop"
+                              << "Przerwij"
+                              << "Stop";
+        QTest::newRow("stopped") << "stopped"
+                                 << "Przerwano"
+                                 << "Stopped";
+        QTest::newRow("readIncomplete") << "readIncomplete"
+                                        << "Niekompletny!"
+                                        << "Incomplete!";
+        QTest::newRow("chooseConnection") << "chooseConnection"
+                                          << "Wybierz rodzaj połączenia: COM, USB lub Ethernet."
+                                          << "Choose a connection kind: COM, USB or Ethernet.";
+        for (const char* key : {"readCounts", "unreadableIds", "recordsKept", "noAnswerHint",
+                                "minutesLeft", "secondsLeft"}) {
+            QTest::newRow(key) << key
+                               << LanguageTexts::text(Language::Polish, QString::fromLatin1(key))
+                               << LanguageTexts::text(Language::English, QString::fromLatin1(key));
+        }
+    }
+
+    void readEndTexts() {
+        QFETCH(QString, key);
+        QFETCH(QString, polish);
+        QFETCH(QString, english);
+        QVERIFY(!polish.isEmpty());
+        QVERIFY(!english.isEmpty());
+        QCOMPARE(LanguageTexts::text(Language::Polish, key), polish);
+        QCOMPARE(LanguageTexts::text(Language::English, key.toUpper()), english);
+        QCOMPARE(LanguageTexts::indexOfKey(key), -1);
+        QCOMPARE(LanguageTexts::keys().size(), 47);
+    }
 };
 
 QTEST_GUILESS_MAIN(LanguageTextsTest)

@@ -1,6 +1,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +13,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeEdit>
 #include <QToolButton>
@@ -18,6 +21,7 @@
 #include "ConnectionNames.h"
 #include "RecordTableModel.h"
 #include "ScaleLibrary.h"
+#include "ScaleSimProcess.h"
 #include "SettingsStore.h"
 #include "TMainForm.h"
 #include "TRadioGroup.h"
@@ -340,6 +344,31 @@ private slots:
         const QString present = ports->currentText();
         child<QPushButton>(form, "btnRefresh")->click();
         QCOMPARE(ports->currentText(), present);
+    }
+
+    void refreshDropsADevicePathThatVanished() {
+        if (scaleSimPath().isEmpty() || !QFile::exists(scaleSimPath())) {
+            QSKIP("scale-sim is not built");
+        }
+        QTemporaryDir dir;
+        const QString link = dir.filePath(QStringLiteral("ttyScale"));
+        auto sim = std::make_unique<ScaleSimProcess>(
+            scaleSimPath().toStdString(), std::vector<std::string>{"--link", link.toStdString()});
+        TMainForm form({libraryDir()});
+        auto* ports = child<QComboBox>(form, "availCom");
+        ports->setEditText(link);
+        auto* refresh = child<QPushButton>(form, "btnRefresh");
+        refresh->click();
+        QCOMPARE(ports->currentText(), link);
+        sim.reset();  // the simulator removes its link: the device is gone
+        QVERIFY(!QFileInfo::exists(link));
+        refresh->click();
+        QCOMPARE(ports->currentText(), QString());
+        // The device comes back under its name: it is offered again.
+        sim = std::make_unique<ScaleSimProcess>(
+            scaleSimPath().toStdString(), std::vector<std::string>{"--link", link.toStdString()});
+        refresh->click();
+        QCOMPARE(ports->currentText(), link);
     }
 
 private:

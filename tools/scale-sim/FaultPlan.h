@@ -45,7 +45,9 @@ bool ParseStep(std::string_view text, StepRef& out);
 // The step names as shown in the help text.
 std::string StepNamesForHelp();
 
-enum class FaultAction { Answer, Silent, Garbage };
+// Unterminated: the answer without its CR LF, so that it runs into the next one.
+// Oversized: the answer stretched to a line of a mebibyte. Repeated: the answer twice.
+enum class FaultAction { Answer, Silent, Garbage, Unterminated, Oversized, Repeated };
 
 // Which steps the scale leaves unanswered or answers with garbage. Each session of the
 // scale keeps its own copy, so "once" faults fire once per connection.
@@ -53,6 +55,7 @@ class FaultPlan {
 public:
     void AddSilent(StepRef step) { faults_.push_back({step, FaultAction::Silent, false}); }
     void AddGarbage(StepRef step) { faults_.push_back({step, FaultAction::Garbage, false}); }
+    void Add(StepRef step, FaultAction action) { faults_.push_back({step, action, false}); }
     void SetOnce(bool once) { once_ = once; }
 
     // Decides what to do at this occurrence of the step; a "once" fault is used up here.

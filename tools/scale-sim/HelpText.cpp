@@ -131,6 +131,10 @@ Changing the memory while the simulator runs (the same scale, read again):
 Faults:
   --silent-at STEP       never answer at STEP (may be repeated)
   --garbage-at STEP      send a garbage line instead of the answer at STEP (may be repeated)
+  --unterminated-at STEP send the answer at STEP without its CR LF, so that it runs into
+                         the next line (may be repeated)
+  --oversized-at STEP    stretch the answer at STEP to a line of 1 MiB (may be repeated)
+  --repeat-at STEP       send the answer at STEP twice (may be repeated)
   --fault-once           the steps above misbehave only the first time they occur
                          (per connection); a retry is then answered
     STEP is one of: )" +
@@ -142,6 +146,7 @@ Faults:
     "Malibiprn"; fw-start the answer to Sfirmwupd; fw-line:K the answer to the K-th
     firmware line; fw-end the "f3" after the last line.
   --malformed-count      the count line reads "Records:<count>a"
+  --announce N           the count line announces N records, whatever the memory holds
   --end-lowercase        the end line reads "malibiprn"
   --short-records        record lines keep only three fields (number;date;stability)
   --drop-after K         hang up after K records (closes the TCP connection; closes the

@@ -11,6 +11,8 @@ namespace scalesim {
 namespace {
 
 // What a scale sends when its line is disturbed: not a number, no ";", not an answer.
+// A line far beyond any real one: a receiver has to drop it or bound it.
+constexpr std::size_t kOversizedLineBytes = std::size_t(1) << 20;
 const std::string kGarbageLine = "#?~\x7f\x15!%&\xfe*";
 
 constexpr auto kFirmwareIdleLimit = std::chrono::seconds(10);
@@ -157,6 +159,16 @@ bool ScaleModel::Send(Step step, int index, const std::string& text, Replies& re
         case FaultAction::Garbage:
             replies.push_back({kGarbageLine + "\r\n"});
             return true;
+        case FaultAction::Unterminated:
+            replies.push_back({text});
+            return true;
+        case FaultAction::Oversized:
+            replies.push_back(
+                {text + std::string(kOversizedLineBytes - text.size() - 2, ' ') + "\r\n"});
+            return true;
+        case FaultAction::Repeated:
+            replies.push_back({text + "\r\n"});
+            break;
         case FaultAction::Answer:
             break;
     }
@@ -264,14 +276,15 @@ void ScaleModel::AnswerSalibiprn(Replies& replies) {
         case FaultAction::Garbage:
             replies.push_back({kGarbageLine + "\r\n"});
             return;
-        case FaultAction::Answer:
+        default:  // the faults that shape a line act where Send sends it
             break;
     }
     transferActive_ = true;
     unsent_ = memory_.Count();
     sentInListing_ = 0;
     const std::string count =
-        std::to_string(memory_.Count()) + (settings_.malformedCount ? "a" : "");
+        std::to_string(settings_.announcedCount >= 0 ? settings_.announcedCount : memory_.Count()) +
+        (settings_.malformedCount ? "a" : "");
     Send(Step::TypeLine, 0, "Type:" + settings_.type, replies) &&
         Send(Step::SerialLine, 0, "Serial number:" + settings_.serialNumber, replies) &&
         Send(Step::DateLine, 0, "Production date:" + settings_.productionDate, replies) &&
@@ -341,7 +354,7 @@ void ScaleModel::HandleFirmwareLine(const LineFramer::Line& line, Clock::time_po
         case FaultAction::Garbage:
             replies.push_back({kGarbageLine + "\r\n"});
             return;
-        case FaultAction::Answer:
+        default:  // the faults that shape a line act where Send sends it
             break;
     }
     if (number == settings_.firmwareRefuseLine &&

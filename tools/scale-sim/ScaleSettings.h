@@ -28,7 +28,9 @@ struct ScaleSettings {
     bool malformedCount = false;
     bool endLowercase = false;
     bool shortRecords = false;
-    long long dropAfter = -1;  // hang up after this many records; -1 never
+    long long dropAfter = -1;
+    long long announcedCount = -1;  // the count line says this; -1: the memory's count  // hang up
+                                    // after this many records; -1 never
 
     int firmwareLines = 0;        // lines of an upload; 0: until an Intel HEX end record
     int firmwareRefuseLine = 0;   // answer "f2" to this line; 0 never

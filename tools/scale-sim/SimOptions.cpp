@@ -86,18 +86,14 @@ Handler AddressOption(std::optional<LoopbackAddress> SimOptions::*member) {
     };
 }
 
-Handler StepOption(bool garbage) {
+Handler StepOption(FaultAction action) {
     return [=](SimOptions& options, const std::string& value, std::string& error) {
         StepRef step;
         if (!ParseStep(value, step)) {
             error = "unknown step \"" + value + "\"; steps are " + StepNamesForHelp();
             return false;
         }
-        if (garbage) {
-            options.scale.faults.AddGarbage(step);
-        } else {
-            options.scale.faults.AddSilent(step);
-        }
+        options.scale.faults.Add(step, action);
         return true;
     };
 }
@@ -203,8 +199,14 @@ const std::vector<OptionSpec>& Options() {
                                      [](SimOptions& o, std::int64_t v) { o.growBy = v; })},
         {"--one-scale", false, FlagOption([](SimOptions& o) { o.oneScale = true; })},
 
-        {"--silent-at", true, StepOption(false)},
-        {"--garbage-at", true, StepOption(true)},
+        {"--silent-at", true, StepOption(FaultAction::Silent)},
+        {"--garbage-at", true, StepOption(FaultAction::Garbage)},
+        {"--unterminated-at", true, StepOption(FaultAction::Unterminated)},
+        {"--oversized-at", true, StepOption(FaultAction::Oversized)},
+        {"--repeat-at", true, StepOption(FaultAction::Repeated)},
+        {"--announce", true,
+         IntegerOption<long long>(0, 2'147'483'647,
+                                  [](SimOptions& o, long long v) { o.scale.announcedCount = v; })},
         {"--fault-once", false, FlagOption([](SimOptions& o) { o.scale.faults.SetOnce(true); })},
         {"--malformed-count", false,
          FlagOption([](SimOptions& o) { o.scale.malformedCount = true; })},

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "LibraryText.h"
 #include "QELScale.h"
@@ -31,6 +32,8 @@ AlibiReadSession::AlibiReadSession(CVESKScaleInterface* scale, QObject* parent)
     : QObject(parent), scale_(scale), device_(scale) {
     watchdog_.setInterval(kWatchdogIntervalMs);
     connect(&watchdog_, &QTimer::timeout, this, &AlibiReadSession::checkSilence);
+    stopTimer_.setSingleShot(true);
+    connect(&stopTimer_, &QTimer::timeout, this, &AlibiReadSession::forceStop);
 }
 
 AlibiReadSession::~AlibiReadSession() {
@@ -68,6 +71,10 @@ void AlibiReadSession::start(const ReadSetup& setup, std::shared_ptr<ReadListene
         activeSession = this;
     }
     lastCallbackMs_ = nowMs();
+    stopRequested_ = false;
+    announced_ = 0;
+    received_ = 0;
+    stopTimer_.stop();
     running_ = true;
     watchdog_.start();
     scale_->StartAlibiRead(&AlibiReadSession::onProgress, &AlibiReadSession::onStatus);
@@ -100,6 +107,7 @@ void AlibiReadSession::post(Work work, bool ends) {
             if (ends) {
                 running_ = false;
                 watchdog_.stop();
+                stopTimer_.stop();
             }
             work();
         },
@@ -117,6 +125,8 @@ bool AlibiReadSession::claimEnd() {
 
 void AlibiReadSession::handleProgress(double fraction) {
     lastCallbackMs_ = nowMs();
+    // The library reports progress once per record line it stores.
+    ++received_;
     if (listener_.ended) {
         return;
     }
@@ -174,9 +184,13 @@ void AlibiReadSession::handleIdentity() {
         if (!identity.recordHeader.isEmpty()) {
             identity.recordCount = scale_->GetAlibiRecordCount();
             listener_.count = scale_->GetAlibiRecordCount();
-            listener_.wanted = listener_.count;
+            announced_ = listener_.count;
             if (listener_.hook) {
-                listener_.wanted = listener_.hook->identityKnown(*scale_, identity);
+                listener_.hook->identityKnown(*scale_, identity);
+                if (stopRequested_) {
+                    // The operator's stop wins over an early end further down.
+                    scale_->EndAlibiReadAfter(std::numeric_limits<int64_t>::max());
+                }
             }
             if (listener_.count > 0) {
                 listener_.layout =
@@ -214,13 +228,51 @@ void AlibiReadSession::handleAllRecordsStored() {
         return;
     }
     listener_.ended = true;
-    tellHookTransferOver(true);
     post([this] { emit parsingStarted(); });
     auto batch = std::make_shared<RecordBatch>();
-    bool complete = true;
-    copyRecords(*batch, complete);
+    ReadOutcome outcome;
+    if (stopRequested_) {
+        outcome.end = ReadEnd::Stopped;
+    }
+    // A stopped read's early end is not the end of the memory.
+    tellHookTransferOver(!stopRequested_);
+    copyRecords(*batch, outcome);
     device_->Disconnect();
-    post([this, batch, complete] { emit recordsCopied(batch, complete); }, true);
+    post([this, batch, outcome] { emit recordsCopied(batch, outcome); }, true);
+}
+
+// The records are copied here, on the listener thread, while the library
+// guarantees them, newest stored line last: rows go from the last stored line
+// down to the first. The lines the scale really sent count, not the number it
+// announced: a line that merged with the next, one dropped as noise or one
+// sent twice must not cost the other records. A line that cannot be read is
+// counted and named by its record number; the rest are kept.
+void AlibiReadSession::copyRecords(RecordBatch& batch, ReadOutcome& outcome) {
+    outcome.announced = listener_.count;
+    outcome.received = scale_->GetAlibiLineCount();
+    const qint64 lines = outcome.received;
+    if (lines <= 0 || !ensureLayoutForStoredLines(outcome)) {
+        return;
+    }
+    if (listener_.layout->fieldCount() < RecordLayout::kRecordFieldCount) {
+        outcome.tableFailed = true;
+        return;
+    }
+    listener_.lastPercent = 0;  // the window resets its bar when parsing starts
+    const RecordConverter converter(*listener_.layout, listener_.setup->texts,
+                                    listener_.setup->formats);
+    // Stored lines are in memory already; the announced count is only the
+    // scale's word.
+    batch.rows.reserve(static_cast<size_t>(lines));
+    batch.texts.reserve(static_cast<size_t>(lines) * 24);
+    for (qint64 i = lines; i >= 1; --i) {
+        try {
+            converter.append(scale_->GetAlibiRecord(i), batch);
+        } catch (...) {
+            outcome.unreadable.append(recordNumberOfLine(scale_->GetAlibiRecordLine(i)));
+        }
+        postProgress(static_cast<int>(100 * (lines - i) / lines));
+    }
 }
 
 void AlibiReadSession::tellHookTransferOver(bool ended) {
@@ -230,32 +282,21 @@ void AlibiReadSession::tellHookTransferOver(bool ended) {
     }
 }
 
-// The records are copied here, on the listener thread, while the library
-// guarantees them, newest stored line last: rows go from the count (or the
-// number of lines the hook asked for) down to 1.
-void AlibiReadSession::copyRecords(RecordBatch& batch, bool& complete) {
-    const qint64 count = listener_.wanted;
-    if (count <= 0 || !listener_.layout) {
-        return;
+// A scale that announced no records defines no table; should it send record
+// lines all the same, they get the fields of its column line.
+bool AlibiReadSession::ensureLayoutForStoredLines(ReadOutcome& outcome) {
+    if (listener_.layout) {
+        return true;
     }
-    listener_.lastPercent = 0;  // the window resets its bar when parsing starts
     try {
-        const RecordConverter converter(*listener_.layout, listener_.setup->texts,
-                                        listener_.setup->formats);
-        // The count is the scale's word: reserve for it only within reason.
-        constexpr qint64 kMaxReserved = qint64(1) << 22;
-        const auto reserved = static_cast<size_t>(std::min(count, kMaxReserved));
-        batch.rows.reserve(reserved);
-        batch.texts.reserve(reserved * 24);
-        for (qint64 i = count; i >= 1; --i) {
-            const AlibiRecord record = scale_->GetAlibiRecord(i);
-            converter.append(record, batch);
-            postProgress(static_cast<int>(100 * (count - i) / count));
-        }
+        const QString header = fromLibraryText(scale_->GetDeviceInfo().recordHeader);
+        listener_.layout = RecordLayout::fromColumnLine(header, listener_.setup->texts);
     } catch (...) {
-        // A missing or malformed record ends the copy; the rows before it stay.
-        complete = false;
+        outcome.tableFailed = true;
+        return false;
     }
+    post([this, layout = *listener_.layout] { emit fieldsDefined(layout); });
+    return true;
 }
 
 void AlibiReadSession::handleNoAnswer() {
@@ -276,20 +317,63 @@ void AlibiReadSession::checkSilence() {
     if (nowMs() - lastCallbackMs_ < silenceLimit_.count()) {
         return;
     }
+    if (!abandonListener()) {
+        watchdog_.stop();  // the library is done; our own copy of the records is running
+        return;
+    }
+    ReadOutcome outcome;
+    outcome.end = ReadEnd::Silent;
+    auto batch = copyAfterListener(outcome);
+    emit silenceTimedOut(batch, outcome);
+}
+
+void AlibiReadSession::stop() {
+    if (!running_ || stopRequested_) {
+        return;
+    }
+    stopRequested_ = true;
+    // The next record line ends the read as its end line would.
+    scale_->EndAlibiReadAfter(std::numeric_limits<int64_t>::max());
+    stopTimer_.start(kStopGrace);
+}
+
+// No record line came after the stop (the scale is silent, or still in the
+// identity lines): the listener is stopped.
+void AlibiReadSession::forceStop() {
+    if (!running_ || !abandonListener()) {
+        return;
+    }
+    ReadOutcome outcome;
+    outcome.end = ReadEnd::Stopped;
+    auto batch = copyAfterListener(outcome);
+    emit stopped(batch, outcome);
+}
+
+bool AlibiReadSession::abandonListener() {
     {
         std::lock_guard lock(endMutex_);
         if (libraryEnded_) {
-            // The library is done; our own copy of the records is running.
-            watchdog_.stop();
-            return;
+            return false;
         }
         abandoned_ = true;
     }
     watchdog_.stop();
+    stopTimer_.stop();
     running_ = false;
     scale_->StopListener();
-    // The listener is gone: its state is this thread's now.
-    tellHookTransferOver(false);
     device_->Disconnect();
-    emit silenceTimedOut();
+    return true;
+}
+
+// The listener has been stopped and joined: the stored lines are the
+// caller's to read now. Only a table the read defined can take them.
+std::shared_ptr<RecordBatch> AlibiReadSession::copyAfterListener(ReadOutcome& outcome) {
+    tellHookTransferOver(false);
+    auto batch = std::make_shared<RecordBatch>();
+    outcome.announced = listener_.count;
+    outcome.received = scale_->GetAlibiLineCount();
+    if (listener_.layout && !listener_.ended) {
+        copyRecords(*batch, outcome);
+    }
+    return batch;
 }

@@ -11,6 +11,7 @@
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
 #include "ReadListenerHook.h"
+#include "ReadOutcome.h"
 #include "RecordLayout.h"
 #include "RecordRows.h"
 
@@ -45,12 +46,21 @@ struct DeviceIdentity {
 //
 // A read that the library ends without any status (it can go silent) would
 // otherwise never end: after a silence limit without any callback the
-// session stops the listener, disconnects and reports silenceTimedOut().
+// session stops the listener, disconnects and reports silenceTimedOut() with
+// the records stored until then.
+//
+// The operator may stop a read: the library is asked to end it after the
+// next record line, which restores the line settings and gives status 1 as
+// usual; should no line come within a moment, the listener is stopped.
+// Either way the records stored so far are kept.
 class AlibiReadSession : public QObject {
     Q_OBJECT
 
 public:
     static constexpr std::chrono::milliseconds kDefaultSilenceLimit{5000};
+    // How long a stop waits for the library's own end before it stops the
+    // listener; with its join and the disconnect the read ends within a second.
+    static constexpr std::chrono::milliseconds kStopGrace{500};
 
     explicit AlibiReadSession(CVESKScaleInterface* scale, QObject* parent = nullptr);
     ~AlibiReadSession() override;
@@ -59,11 +69,18 @@ public:
     // reconfigured safely.
     void stopPreviousListener();
     // `hook`, when given, works beside the session on the listener thread
-    // (see ReadListenerHook) and decides how many record lines are copied.
+    // (see ReadListenerHook).
     void start(const ReadSetup& setup, std::shared_ptr<ReadListenerHook> hook = {});
     // From start() until the UI thread has seen the read end.
     bool isRunning() const { return running_; }
     void setSilenceLimit(std::chrono::milliseconds limit) { silenceLimit_ = limit; }
+    // Ends the running read early; the read then ends with recordsCopied() or
+    // stopped(), its outcome saying ReadEnd::Stopped.
+    void stop();
+    // The announced count and the record lines stored so far; for the time
+    // left while the read runs (0 before the count is known).
+    qint64 announcedCount() const { return announced_; }
+    qint64 receivedLineCount() const { return received_; }
 
 signals:
     void progressChanged(int percent);
@@ -77,13 +94,17 @@ signals:
     void tableFailed();
     // Status 1: all records are stored in the library; copying begins.
     void parsingStarted();
-    // The end of the copy; `complete` is false when a record failed, and the
-    // batch then holds the rows before it. The read has ended.
-    void recordsCopied(const std::shared_ptr<RecordBatch>& batch, bool complete);
+    // The end of the copy: the rows of every record that could be read, and
+    // what the read brought. The read has ended.
+    void recordsCopied(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
     // Status 2: the scale did not answer; the read has ended.
     void libraryFailed();
-    // No callback within the silence limit; the read has ended.
-    void silenceTimedOut();
+    // No callback within the silence limit; the read has ended with the
+    // records stored until then.
+    void silenceTimedOut(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
+    // A stop the library did not end in time; the read has ended with the
+    // records stored until then.
+    void stopped(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
 
 private:
     static void onProgress(double fraction);
@@ -94,7 +115,8 @@ private:
     void handleIdentity();
     void handleAllRecordsStored();
     void handleNoAnswer();
-    void copyRecords(RecordBatch& batch, bool& complete);
+    void copyRecords(RecordBatch& batch, ReadOutcome& outcome);
+    bool ensureLayoutForStoredLines(ReadOutcome& outcome);
     void tellHookTransferOver(bool ended);
     void postProgress(int percent);
     // Marks the library's part as over unless the watchdog got there first.
@@ -102,10 +124,18 @@ private:
     template <typename Work>
     void post(Work work, bool ends = false);
     void checkSilence();
+    void forceStop();
+    // Stops the listener unless the library has ended the read; true then.
+    bool abandonListener();
+    std::shared_ptr<RecordBatch> copyAfterListener(ReadOutcome& outcome);
 
     CVESKScaleInterface* scale_;
     CVESKDeviceInterface* device_;
     QTimer watchdog_;
+    QTimer stopTimer_;
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<qint64> announced_{0};
+    std::atomic<qint64> received_{0};  // record lines, counted by their progress calls
     std::chrono::milliseconds silenceLimit_ = kDefaultSilenceLimit;
     bool running_ = false;
     quint64 readId_ = 0;  // UI thread
@@ -116,7 +146,6 @@ private:
         std::optional<ReadSetup> setup;
         std::optional<RecordLayout> layout;
         qint64 count = 0;
-        qint64 wanted = 0;  // record lines to copy: the count, or the hook's answer
         std::shared_ptr<ReadListenerHook> hook;
         bool hookTold = false;
         int lastPercent = -1;

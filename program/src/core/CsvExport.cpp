@@ -40,6 +40,24 @@ bool writeUtf8(QSaveFile& file, QString& text) {
     return file.write(bytes) == bytes.size();
 }
 
+// The masses: the columns whose text carries the locale's minus sign.
+std::vector<bool> numberColumns(const RecordTableModel& table) {
+    std::vector<bool> numbers;
+    for (const FieldDefinition& field : table.layout().fields()) {
+        numbers.push_back(field.type == FieldType::Real);
+    }
+    numbers.resize(static_cast<size_t>(table.columnCount()), false);
+    return numbers;
+}
+
+// Spreadsheets take a number only with an ASCII minus; some locales write
+// U+2212 (or a sign with a direction mark). The grid keeps the locale's.
+void toAsciiMinus(QString& text, qsizetype start, const QString& localeMinus) {
+    if (QStringView(text).mid(start).startsWith(localeMinus)) {
+        text.replace(start, localeMinus.size(), QStringLiteral("-"));
+    }
+}
+
 }  // namespace
 
 QString csvFileNameFor(const QString& chosenPath) {
@@ -68,12 +86,18 @@ CsvExportResult ExportGridToCsv(const QAbstractProxyModel& shownRows, const Reco
     }
     text += QLatin1String("\r\n");
 
+    const std::vector<bool> numbers = numberColumns(table);
+    const QString localeMinus = table.displayFormats().locale().negativeSign();
+    const bool asciiMinus = localeMinus == QLatin1String("-");
     const int rows = shownRows.rowCount();
     for (int row = 0; row < rows; ++row) {
         const int tableRow = shownRows.mapToSource(shownRows.index(row, 0)).row();
         for (int column = 0; column < columns; ++column) {
             const qsizetype start = text.size();
             table.appendCellText(tableRow, column, text);
+            if (!asciiMinus && numbers[column]) {
+                toAsciiMinus(text, start, localeMinus);
+            }
             endItem(text, start);
         }
         text += QLatin1String("\r\n");

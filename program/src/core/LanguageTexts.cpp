@@ -124,6 +124,25 @@ const AddedText kAddedTexts[] = {
     // pickers, which have no caption of their own.
     {u"accDate", u"Data", u"Date"},
     {u"accTime", u"Czas", u"Time"},
+    // The end of a read: what it brought, a silent scale, no connection
+    // chosen, the operator's stop and the time left.
+    {u"readIncomplete", u"Niekompletny!", u"Incomplete!"},
+    {u"readCounts", u"Zapowiedziano rekordów: %1, odebrano: %2, nieczytelnych: %3.",
+     u"Records announced: %1, received: %2, unreadable: %3."},
+    {u"unreadableIds", u"Nie udało się odczytać rekordów nr: %1.",
+     u"Records that could not be read, by number: %1."},
+    {u"recordsKept", u"Każdy rekord, który dało się odczytać, jest w tabeli.",
+     u"Every record that could be read is in the table."},
+    {u"noAnswerHint",
+     u"Waga nie odpowiada. Sprawdź kabel, port i prędkość.\nUstawienia połączenia: %1",
+     u"The scale did not answer. Check the cable, the port and the speed.\nConnection settings: "
+     u"%1"},
+    {u"chooseConnection", u"Wybierz rodzaj połączenia: COM, USB lub Ethernet.",
+     u"Choose a connection kind: COM, USB or Ethernet."},
+    {u"stop", u"Przerwij", u"Stop"},
+    {u"stopped", u"Przerwano", u"Stopped"},
+    {u"minutesLeft", u"%1 min", u"%1 min"},
+    {u"secondsLeft", u"%1 s", u"%1 s"},
 };
 
 const AddedText* findAddedText(QStringView key) {

@@ -16,10 +16,9 @@ public:
 
     // Status 0 with a column line, on the listener thread: the identity and
     // the announced count are known and the first record is not yet asked
-    // for. Returns how many record lines the read fetches: the count for the
-    // whole memory, fewer when the hook ended the transfer earlier with
-    // EndAlibiReadAfter. The session copies that many rows into the table.
-    virtual qint64 identityKnown(CVESKScaleInterface& scale, const DeviceIdentity& identity) = 0;
+    // for. The hook may end the transfer early with EndAlibiReadAfter; the
+    // session copies the lines the library stored.
+    virtual void identityKnown(CVESKScaleInterface& scale, const DeviceIdentity& identity) = 0;
 
     // The library's part of the read is over, once per read: `ended` is true
     // after status 1, false when the read failed or was stopped. Called on

@@ -48,7 +48,7 @@ TFilterPanel::TFilterPanel(QWidget* parent) : QWidget(parent) {
 
     buildActions(GroupBox2);
     auto* bottom = new QHBoxLayout;
-    for (QPushButton* button : {btnUstawienia, btnOdczytaj, btnCsvExport}) {
+    for (QPushButton* button : {btnUstawienia, btnOdczytaj, btnPrzerwij, btnCsvExport}) {
         bottom->addWidget(button);
     }
     bottom->insertWidget(2, chbPelnyOdczyt);
@@ -170,7 +170,12 @@ void TFilterPanel::buildActions(QWidget* parent) {
     btnCsvExport = new QPushButton(QStringLiteral("Export do CSV"), parent);
     btnCsvExport->setObjectName(QStringLiteral("btnCsvExport"));
     btnCsvExport->setEnabled(false);
-    for (QPushButton* button : {btnUstawienia, btnOdczytaj, btnCsvExport}) {
+    // Beside "Odczytaj", and only while a read runs.
+    btnPrzerwij = new QPushButton(QStringLiteral("Przerwij"), parent);
+    btnPrzerwij->setObjectName(QStringLiteral("btnPrzerwij"));
+    btnPrzerwij->hide();
+    btnPrzerwij->setEnabled(false);
+    for (QPushButton* button : {btnUstawienia, btnOdczytaj, btnPrzerwij, btnCsvExport}) {
         button->setMinimumWidth(92);
     }
     Label5 = NamedWidgets::label(parent, "Label5", QStringLiteral("Liczba znalezionych rekordów:"));
@@ -233,6 +238,7 @@ void TFilterPanel::applyCaptions(const LanguageTexts& texts) {
     chbPelnyOdczyt->setText(ArchiveTexts::text(texts.language(), "fullRead"));
     chbPelnyOdczyt->setToolTip(ArchiveTexts::text(texts.language(), "fullReadHint"));
     btnCsvExport->setText(t("exportToCSV"));
+    btnPrzerwij->setText(t("stop"));
     labelOf(leIDdo)->setText(t("to"));
     labelOf(leIDod)->setText(t("from"));
     nameControls(texts);
@@ -281,4 +287,10 @@ void TFilterPanel::startDatesAt(const QDate& today) {
 
 void TFilterPanel::setRecordCount(const QString& text) {
     lbLiczbaRekordow->setText(text);
+}
+
+void TFilterPanel::showReadRunning(bool running) {
+    btnOdczytaj->setEnabled(!running);
+    btnPrzerwij->setVisible(running);
+    btnPrzerwij->setEnabled(running);
 }

@@ -37,6 +37,9 @@ public:
     QPushButton* exportButton() const { return btnCsvExport; }
     // Checked: the next read fetches every record, also those in the archive.
     QCheckBox* fullReadBox() const { return chbPelnyOdczyt; }
+    QPushButton* stopButton() const { return btnPrzerwij; }
+    // While a read runs, "Odczytaj" is disabled and the stop button shown.
+    void showReadRunning(bool running);
 
 signals:
     // Any filter control changed (a check box or radio item clicked, a text,
@@ -79,4 +82,5 @@ private:
     QPushButton* btnOdczytaj = nullptr;
     QCheckBox* chbPelnyOdczyt = nullptr;
     QPushButton* btnCsvExport = nullptr;
+    QPushButton* btnPrzerwij = nullptr;
 };

@@ -12,9 +12,11 @@
 
 #include "ArchivedReads.h"
 #include "ConnectionNames.h"
+#include "ConnectionSetup.h"
 #include "CsvExport.h"
 #include "Pictures.h"
 #include "QELScale.h"
+#include "ReadEndMessages.h"
 #include "RecordFilter.h"
 #include "RecordFilterProxy.h"
 #include "RecordTableModel.h"
@@ -22,17 +24,10 @@
 #include "SettingsStore.h"
 #include "TArchiveControls.h"
 #include "TFilterPanel.h"
+#include "TReadPaceWatch.h"
 #include "TReadStatusBar.h"
 #include "TSettingsPanel.h"
 #include "WindowMemory.h"
-
-namespace {
-
-QByteArray toLibraryText(const QString& text) {
-    return text.toUtf8();
-}
-
-}  // namespace
 
 TMainForm::TMainForm(const QStringList& librarySearchDirs, QWidget* parent) : QMainWindow(parent) {
     buildWindow();
@@ -134,6 +129,7 @@ void TMainForm::connectHandlers() {
     connect(Panel1->readButton(), &QPushButton::clicked, this, &TMainForm::btnOdczytajClick);
     connect(Panel1->settingsButton(), &QPushButton::clicked, this, &TMainForm::btnUstawieniaClick);
     connect(Panel1->exportButton(), &QPushButton::clicked, this, &TMainForm::btnCsvExportClick);
+    connect(Panel1->stopButton(), &QPushButton::clicked, session_.get(), &AlibiReadSession::stop);
     connect(Panel1, &TFilterPanel::filterChanged, this, &TMainForm::chbDataClick);
     connect(PanUstawienia, &TSettingsPanel::refreshRequested, this, &TMainForm::btnRefreshClick);
     connect(PanUstawienia, &TSettingsPanel::saveRequested, this, &TMainForm::ZastosujClick);
@@ -166,8 +162,10 @@ void TMainForm::connectReadSession() {
         EndReadInError();
     });
     connect(session, &AlibiReadSession::parsingStarted, this, [this] { ReadStatus(1); });
-    connect(session, &AlibiReadSession::libraryFailed, this, &TMainForm::EndReadInError);
-    connect(session, &AlibiReadSession::silenceTimedOut, this, &TMainForm::EndReadInError);
+    // The rows of a read, whichever way it ended, come through the archive
+    // (connectArchive).
+    connect(session, &AlibiReadSession::libraryFailed, this,
+            [this] { endReadWithoutAnswer(nullptr); });
 }
 
 // Reads go through the archive, which hands the rows on; its controls live
@@ -194,6 +192,7 @@ void TMainForm::bindLibrary(const QStringList& searchDirs) {
     }
     deviceInterface = ScaleObject;
     session_ = std::make_unique<AlibiReadSession>(ScaleObject);
+    paceWatch_ = new TReadPaceWatch(*session_, *StatusBar1, this);
 }
 
 void TMainForm::ReadStoredSettings() {
@@ -254,11 +253,14 @@ void TMainForm::btnUstawieniaClick() {
     PanUstawienia->setVisible(PanUstawienia->isHidden());
 }
 
+// The operator asks for the ports there are: a device path that vanished
+// (a converter pulled out) is not offered for the next read. At start the
+// stored choice stays, so that a read names the port it could not open.
 void TMainForm::btnRefreshClick() {
-    RefreshPortLists();
+    RefreshPortLists(true);
 }
 
-void TMainForm::RefreshPortLists() {
+void TMainForm::RefreshPortLists(bool onlyPresentPaths) {
     // A read in progress uses the device's transport, which a change of the
     // connection kind would destroy under it.
     if (session_->isRunning() || reads_->isBusy()) {
@@ -274,7 +276,8 @@ void TMainForm::RefreshPortLists() {
     }
     deviceInterface->SetConnectionKind(0);
     PanUstawienia->setPortLists(
-        ConnectionNames::comPortsFromAnswer(deviceInterface->GetParameter("comports")), usbDevices);
+        ConnectionNames::comPortsFromAnswer(deviceInterface->GetParameter("comports")), usbDevices,
+        onlyPresentPaths);
 }
 
 void TMainForm::ZastosujClick() {
@@ -296,9 +299,13 @@ void TMainForm::btnOdczytajClick() {
     }
     // A listener still winding down must not see its transport replaced.
     session_->stopPreviousListener();
+    if (!askForConnectionKind()) {
+        return;
+    }
     AlibiCount = 0;
     setReadState(ReadState::Reading);
-    Panel1->readButton()->setEnabled(false);
+    showReadRunning(true);
+    readChoice_ = PanUstawienia->choice();
     ApplyConnectionSettings();
     bool connected = false;
     try {
@@ -311,42 +318,33 @@ void TMainForm::btnOdczytajClick() {
         ReadStatus(2);
         return;
     }
-    readLanguage_ = texts_.language();
+    tableFill_.start(texts_);
     const bool full = Panel1->fullReadBox()->isChecked();
     reads_->start(ReadSetup{texts_, formats_}, full ? ReadMode::Full : ReadMode::Automatic,
-                  TArchiveControls::connectionText(PanUstawienia->choice()));
+                  TArchiveControls::connectionText(readChoice_));
+    paceWatch_->start(texts_, formats_);
+}
+
+// Without a connection kind there is nothing sound to read: the operator is
+// shown the settings and asked to choose one.
+bool TMainForm::askForConnectionKind() {
+    if (PanUstawienia->choice().kind != ConnectionChoice::Kind::None) {
+        return true;
+    }
+    PanUstawienia->show();
+    ShowMessage(texts_.text(u"chooseConnection"));
+    return false;
+}
+
+void TMainForm::showReadRunning(bool running) {
+    Panel1->showReadRunning(running);
+    if (!running) {
+        paceWatch_->stop();
+    }
 }
 
 void TMainForm::ApplyConnectionSettings() {
-    auto set = [this](const char* key, const QString& value) {
-        deviceInterface->SetParameter(key, toLibraryText(value).constData());
-    };
-    const ConnectionChoice choice = PanUstawienia->choice();
-    try {
-        switch (choice.kind) {
-            case ConnectionChoice::Kind::Com:
-                deviceInterface->SetConnectionKind(0);
-                set("COM", ConnectionNames::comParameter(choice.comPort));
-                set("parity", ConnectionNames::parityLetter(choice.parity));
-                set("bits", choice.bits);
-                set("baud", choice.baudRate);
-                break;
-            case ConnectionChoice::Kind::Usb:
-                deviceInterface->SetConnectionKind(1);
-                set("device", ConnectionNames::usbParameter(choice.usbDevice));
-                set("baud", choice.baudRate);
-                set("bits", choice.bits);
-                set("parity", ConnectionNames::parityLetter(choice.parity));
-                break;
-            case ConnectionChoice::Kind::Ethernet:
-                deviceInterface->SetConnectionKind(2);
-                set("ip", choice.ip);
-                set("port", choice.port);
-                break;
-            case ConnectionChoice::Kind::None:
-                break;
-        }
-    } catch (...) {
+    if (!applyConnectionChoice(*deviceInterface, PanUstawienia->choice())) {
         ShowMessage(texts_.text(u"failDevSet"));
     }
 }
@@ -380,6 +378,7 @@ void TMainForm::ReadStatus(int status) {
 void TMainForm::ShowDeviceInfo(const DeviceIdentity& identity) {
     PanUstawienia->showIdentity(identity.type, QString::number(identity.serialNumber),
                                 identity.productionDate);
+    tableFill_.setColumnLine(identity.recordHeader);
     if (!identity.recordHeader.isEmpty()) {
         Panel1->setRecordCount(QString::number(identity.recordCount));
         AlibiCount = identity.recordCount;
@@ -387,26 +386,38 @@ void TMainForm::ShowDeviceInfo(const DeviceIdentity& identity) {
 }
 
 void TMainForm::DefineRecordFields(const RecordLayout& layout) {
-    // A language switch during the read emptied the table; fields named in
-    // the other language must not come back with this read's rows.
-    if (readLanguage_ != texts_.language()) {
-        return;
-    }
-    ClientDataSet1->defineFields(layout);
+    tableFill_.defineFields(*ClientDataSet1, layout, texts_);
     windowMemory_->fitColumns();
 }
 
-void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete) {
+void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
+                                const ReadOutcome& outcome) {
     // One reset for all rows: the grid repaints once.
-    ClientDataSet1->appendRows(std::move(*batch));
-    if (!complete) {
+    if (outcome.tableFailed || !tableFill_.appendRows(*ClientDataSet1, std::move(*batch), texts_)) {
         EndReadInError();
         return;
     }
     windowMemory_->fitColumns();
-    Panel1->exportButton()->setEnabled(true);
-    Panel1->readButton()->setEnabled(true);
+    if (outcome.rowsKept() > 0 || outcome.end == ReadEnd::Complete) {
+        Panel1->exportButton()->setEnabled(true);
+    }
+    showReadRunning(false);
     chbDataClick();
+    if (outcome.end == ReadEnd::Silent) {
+        endReadWithoutAnswer(&outcome);
+        return;
+    }
+    if (outcome.end == ReadEnd::Stopped) {
+        setReadState(ReadState::Stopped);
+        StatusBar1->setProgress(0);
+        return;
+    }
+    if (!outcome.isComplete()) {
+        setReadState(ReadState::Incomplete);
+        StatusBar1->setProgress(0);
+        ReadEndMessages::showOutcome(this, outcome, texts_, formats_.locale());
+        return;
+    }
     ReadStatus(1);
 }
 
@@ -417,37 +428,29 @@ void TMainForm::ShowArchivedMemory(const ArchivedMemoryRows& rows) {
         session_->isRunning() || reads_->isBusy()) {
         return;
     }
+    tableFill_.start(texts_);
     ClientDataSet1->defineFields(rows.layout);
     PanUstawienia->showIdentity(rows.identity.type, QString::number(rows.identity.serialNumber),
                                 rows.identity.productionDate);
-    FillRecordTable(rows.batch, true);
+    ReadOutcome whole;
+    whole.announced = whole.received = static_cast<qint64>(rows.batch->rows.size());
+    FillRecordTable(rows.batch, whole);
 }
 
 void TMainForm::EndReadInError() {
     setReadState(ReadState::Error);
-    Panel1->readButton()->setEnabled(true);
+    showReadRunning(false);
+}
+
+// A silent scale: the operator learns what to check, with the settings used.
+void TMainForm::endReadWithoutAnswer(const ReadOutcome* outcome) {
+    EndReadInError();
+    ReadEndMessages::showNoAnswer(this, readChoice_, outcome, texts_, formats_.locale());
 }
 
 void TMainForm::setReadState(ReadState state) {
     readState_ = state;
-    const char* key = "";
-    switch (state) {
-        case ReadState::Reading:
-            key = "reading";
-            break;
-        case ReadState::Parsing:
-            key = "parse";
-            break;
-        case ReadState::Success:
-            key = "success";
-            break;
-        case ReadState::Error:
-            key = "error";
-            break;
-        case ReadState::None:
-            break;
-    }
-    StatusBar1->setStateText(texts_.text(QLatin1String(key)));
+    StatusBar1->setStateText(texts_.text(QLatin1String(readStateKey(state))));
 }
 
 QString TMainForm::stateText() const {

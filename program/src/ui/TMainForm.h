@@ -8,6 +8,9 @@
 #include "AlibiReadSession.h"
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
+#include "ReadState.h"
+#include "ReadTableFill.h"
+#include "TSettingsPanel.h"
 
 class ArchivedReads;
 struct ArchivedMemoryRows;
@@ -19,6 +22,7 @@ class RecordFilterProxy;
 class RecordTableModel;
 class TArchiveControls;
 class TFilterPanel;
+class TReadPaceWatch;
 class TReadStatusBar;
 class TSettingsPanel;
 class WindowMemory;
@@ -69,8 +73,6 @@ public slots:
     void ZastosujClick();
 
 private:
-    enum class ReadState { None, Reading, Parsing, Success, Error };
-
     // Window construction.
     void buildWindow();
     void buildGrid();
@@ -90,7 +92,7 @@ private:
     void chooseLanguage(Language language);
 
     // Ports.
-    void RefreshPortLists();
+    void RefreshPortLists(bool onlyPresentPaths = false);
 
     // Reading.
     void ApplyConnectionSettings();
@@ -98,9 +100,12 @@ private:
     void ReadStatus(int status);
     void ShowDeviceInfo(const DeviceIdentity& identity);
     void DefineRecordFields(const RecordLayout& layout);
-    void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, bool complete);
+    void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
     void ShowArchivedMemory(const ArchivedMemoryRows& rows);
     void EndReadInError();
+    void endReadWithoutAnswer(const ReadOutcome* outcome);
+    void showReadRunning(bool running);
+    bool askForConnectionKind();
     void setReadState(ReadState state);
     void showConnectionError();
     void ShowMessage(const QString& text);
@@ -110,7 +115,8 @@ private:
     QString filterExpression_;
     bool countAwaitsPass_ = false;  // the count label waits for the grid's pass
     ReadState readState_ = ReadState::None;
-    Language readLanguage_ = Language::Polish;  // in force when the read started
+    ReadTableFill tableFill_;
+    ConnectionChoice readChoice_;  // the settings the read uses
 
     CVESKScaleInterface* ScaleObject = nullptr;
     CVESKDeviceInterface* deviceInterface = nullptr;
@@ -126,6 +132,7 @@ private:
     RecordTableModel* ClientDataSet1 = nullptr;
     RecordFilterProxy* DataSource1 = nullptr;
     TReadStatusBar* StatusBar1 = nullptr;
+    TReadPaceWatch* paceWatch_ = nullptr;
     QFileDialog* SaveCSVDialog = nullptr;
     WindowMemory* windowMemory_ = nullptr;
 };

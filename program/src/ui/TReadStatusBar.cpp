@@ -17,6 +17,12 @@ TReadStatusBar::TReadStatusBar(QWidget* parent) : QStatusBar(parent) {
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
     addWidget(ProgressBar1, 1);
+    pacePanel = new QLabel(this);
+    pacePanel->setObjectName(QStringLiteral("ReadPacePanel"));
+    pacePanel->setFrameShape(QFrame::Panel);
+    pacePanel->setFrameShadow(QFrame::Sunken);
+    pacePanel->hide();
+    addPermanentWidget(pacePanel);
     setSizeGripEnabled(false);
 }
 
@@ -30,4 +36,13 @@ void TReadStatusBar::setStateText(const QString& text) {
 
 void TReadStatusBar::setProgress(int percent) {
     ProgressBar1->setValue(percent);
+}
+
+void TReadStatusBar::setReadPace(const QString& text) {
+    pacePanel->setText(text);
+    pacePanel->setVisible(!text.isEmpty());
+}
+
+QString TReadStatusBar::readPace() const {
+    return pacePanel->text();
 }

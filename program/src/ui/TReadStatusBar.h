@@ -17,8 +17,13 @@ public:
     QString stateText() const;
     void setStateText(const QString& text);
     void setProgress(int percent);
+    // Records received out of announced and the time left, while a read
+    // runs; an empty text hides the panel.
+    void setReadPace(const QString& text);
+    QString readPace() const;
 
 private:
     QLabel* statePanel = nullptr;
+    QLabel* pacePanel = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 };

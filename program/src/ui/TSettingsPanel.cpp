@@ -1,6 +1,7 @@
 #include "TSettingsPanel.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -292,7 +293,8 @@ void TSettingsPanel::applyStored(const StoredConnection& stored) {
     selectItem(availUSB, SavedUsbDevice);
 }
 
-void TSettingsPanel::setPortLists(const QStringList& comPorts, const QStringList& usbDevices) {
+void TSettingsPanel::setPortLists(const QStringList& comPorts, const QStringList& usbDevices,
+                                  bool onlyPresentPaths) {
     if (!availCom->currentText().isEmpty()) {
         SavedComPort = availCom->currentText();
     }
@@ -305,6 +307,10 @@ void TSettingsPanel::setPortLists(const QStringList& comPorts, const QStringList
     availCom->addItems(comPorts);
     selectItem(availCom, SavedComPort);
     selectItem(availUSB, SavedUsbDevice);
+    if (onlyPresentPaths && availCom->currentIndex() < 0 &&
+        !QFileInfo::exists(availCom->currentText())) {
+        availCom->setEditText(QString());
+    }
 }
 
 void TSettingsPanel::COMClick() {

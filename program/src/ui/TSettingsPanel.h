@@ -49,7 +49,10 @@ public:
     // Refills the port lists, selecting the remembered port and device again.
     // A list that shows nothing (at start, before its first filling) keeps the
     // stored choice.
-    void setPortLists(const QStringList& comPorts, const QStringList& usbDevices);
+    // With `onlyPresentPaths`, a typed device path that no longer exists is
+    // not kept selected (it stays remembered, and comes back with its device).
+    void setPortLists(const QStringList& comPorts, const QStringList& usbDevices,
+                      bool onlyPresentPaths = false);
 
     ConnectionChoice choice() const;
     TArchiveGroup* archiveGroup() const { return gbArchiwum; }

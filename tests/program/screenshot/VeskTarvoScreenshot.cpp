@@ -1,14 +1,20 @@
 // Starts the real window, reads the scale its stored settings point at, and
 // saves pictures of the window after the read: as it opens (settings panel
-// hidden) and with the settings panel shown. Used by scripts/screenshot.sh.
-//   vesktarvo-screenshot <after-read.png> [<with-settings.png>]
+// hidden) and with the settings panel shown; then, given a second scale that
+// sends at the real line rate, one during a read of it, with the stop button
+// and the time left, before it stops that read. Used by scripts/screenshot.sh.
+//   vesktarvo-screenshot <after-read.png> [<with-settings.png>
+//                        [<during-read.png> <paced scale's port>]]
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 #include <cstdio>
+#include <functional>
 
 #include "StartupErrorMessage.h"
 #include "TMainForm.h"
@@ -40,6 +46,31 @@ bool savePicture(QWidget& window, const QString& path) {
     return true;
 }
 
+bool waitFor(const std::function<bool()>& condition, int ms) {
+    QDeadlineTimer limit(ms);
+    while (!condition() && !limit.hasExpired()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return condition();
+}
+
+// Reads the paced scale on `port` until the status bar tells the time left,
+// takes the picture, then stops the read.
+bool savePictureDuringRead(TMainForm& form, const QString& port, const QString& path) {
+    form.findChild<QComboBox*>(QStringLiteral("availCom"))->setEditText(port);
+    auto* read = form.findChild<QPushButton*>(QStringLiteral("btnOdczytaj"));
+    auto* pace = form.findChild<QLabel*>(QStringLiteral("ReadPacePanel"));
+    read->click();
+    const bool timeShown = waitFor([&] { return pace->text().contains(u'·'); }, 30000);
+    settle(300);
+    std::printf("during the read: %s\n", qPrintable(pace->text()));
+    const bool saved = timeShown && savePicture(form, path);
+    form.findChild<QPushButton*>(QStringLiteral("btnPrzerwij"))->click();
+    const bool stopped = waitFor([&] { return read->isEnabled(); }, 5000);
+    std::printf("after the stop: %s\n", qPrintable(form.stateText()));
+    return saved && stopped;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -48,7 +79,8 @@ int main(int argc, char* argv[]) {
     const QStringList arguments = application.arguments();
     if (arguments.size() < 2) {
         std::fprintf(stderr,
-                     "usage: vesktarvo-screenshot <after-read.png> [<with-settings.png>]\n");
+                     "usage: vesktarvo-screenshot <after-read.png> [<with-settings.png> "
+                     "[<during-read.png> <paced scale's port>]]\n");
         return 2;
     }
     try {
@@ -68,6 +100,11 @@ int main(int argc, char* argv[]) {
             form.findChild<QPushButton*>(QStringLiteral("btnUstawienia"))->click();
             settle(300);
             saved = savePicture(form, arguments[2]) && saved;
+            form.findChild<QPushButton*>(QStringLiteral("btnUstawienia"))->click();
+            settle(300);
+        }
+        if (arguments.size() > 4) {
+            saved = savePictureDuringRead(form, arguments[4], arguments[3]) && saved;
         }
         return saved && read->isEnabled() ? 0 : 1;
     } catch (const std::exception& error) {

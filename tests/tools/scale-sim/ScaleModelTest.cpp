@@ -304,6 +304,43 @@ TEST(ScaleModel, ShowsTheFaultsItIsAskedFor) {
              EXPECT_EQ(fields[0], "3");
              EXPECT_TRUE(fields[2] == "0" || fields[2] == "1") << line;
          }},
+        {"a record without its CR LF runs into the next",
+         [](ScaleSettings& s) { s.faults.Add(ParsedStep("record:1"), FaultAction::Unterminated); },
+         [](Scale& scale) {
+             StartTransfer(scale);
+             const std::string first = Next(scale);
+             EXPECT_EQ(first.substr(0, 2), "3;");
+             EXPECT_EQ(first.find('\n'), std::string::npos);
+             EXPECT_EQ(Next(scale).substr(0, 2), "2;");
+         }},
+        {"a record stretched to a mebibyte",
+         [](ScaleSettings& s) { s.faults.Add(ParsedStep("record:2"), FaultAction::Oversized); },
+         [](Scale& scale) {
+             StartTransfer(scale);
+             Next(scale);
+             const std::string line = Next(scale);
+             EXPECT_EQ(line.size(), std::size_t(1) << 20);
+             EXPECT_EQ(line.substr(0, 2), "2;");
+             EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
+             EXPECT_EQ(Next(scale).substr(0, 2), "1;");
+         }},
+        {"a record sent twice",
+         [](ScaleSettings& s) { s.faults.Add(ParsedStep("record:1"), FaultAction::Repeated); },
+         [](Scale& scale) {
+             StartTransfer(scale);
+             const std::string twice = Next(scale);
+             const std::size_t half = twice.size() / 2;
+             EXPECT_EQ(twice.substr(0, half), twice.substr(half));
+             EXPECT_EQ(twice.substr(0, 2), "3;");
+             EXPECT_EQ(Next(scale).substr(0, 2), "2;");
+         }},
+        {"a count other than the memory's", [](ScaleSettings& s) { s.announcedCount = 4000000; },
+         [](Scale& scale) {
+             EXPECT_NE(scale.Talk("Salibiprn\r\n", kTransfer).find("\r\nRecords:4000000\r\n"),
+                       std::string::npos);
+             Next(scale), Next(scale), Next(scale);
+             EXPECT_EQ(Next(scale), "Malibiprn\r\n");
+         }},
         {"hang-up after two records", [](ScaleSettings& s) { s.dropAfter = 2; },
          [](Scale& scale) {
              StartTransfer(scale);

@@ -12,8 +12,8 @@ ArchivePlanHook::ArchivePlanHook(std::shared_ptr<const ArchiveSnapshot> snapshot
       forcedScale_(std::move(forcedScale)),
       planned_(std::move(planned)) {}
 
-qint64 ArchivePlanHook::identityKnown(CVESKScaleInterface& scale,
-                                      const DeviceIdentity& identity) {
+void ArchivePlanHook::identityKnown(CVESKScaleInterface& scale,
+                                    const DeviceIdentity& identity) {
     identitySeen_ = true;
     identity_.type = identity.type;
     identity_.serialNumber = identity.serialNumber;
@@ -23,19 +23,15 @@ qint64 ArchivePlanHook::identityKnown(CVESKScaleInterface& scale,
     const ScaleKey key = identity_.key();
     plan_ = forced_ && key == forcedScale_ ? *forced_
                                            : planRead(*snapshot_, key, announcedCount_, mode_);
-    qint64 wanted = announcedCount_;
     // Set before the first "Salibinext" goes out: the library must not ask
     // for a record past the stop record.
-    if (plan_.kind == ReadPlan::Kind::Incremental && scale.EndAlibiReadAfter(plan_.stopAfter)) {
-        wanted = announcedCount_ - plan_.stopAfter + 1;
-    } else {
+    if (plan_.kind == ReadPlan::Kind::Incremental && !scale.EndAlibiReadAfter(plan_.stopAfter)) {
         plan_.kind = ReadPlan::Kind::Full;
     }
     std::lock_guard lock(plannedMutex_);
     if (planned_) {
         planned_(plan_, identity_.columnLine);
     }
-    return wanted;
 }
 
 void ArchivePlanHook::transferOver(CVESKScaleInterface& scale, bool ended) {

@@ -29,7 +29,7 @@ public:
     ArchivePlanHook(std::shared_ptr<const ArchiveSnapshot> snapshot, ReadMode mode,
                     std::optional<ReadPlan> forced, ScaleKey forcedScale, Planned planned);
 
-    qint64 identityKnown(CVESKScaleInterface& scale, const DeviceIdentity& identity) override;
+    void identityKnown(CVESKScaleInterface& scale, const DeviceIdentity& identity) override;
     void transferOver(CVESKScaleInterface& scale, bool ended) override;
 
     // No more `planned` calls after this returns (the owner is going away).

@@ -57,8 +57,9 @@ ArchivedReads::ArchivedReads(AlibiReadSession& session, QObject* parent)
         }
     });
     connect(&session_, &AlibiReadSession::recordsCopied, this, &ArchivedReads::onRecordsCopied);
+    connect(&session_, &AlibiReadSession::silenceTimedOut, this, &ArchivedReads::onReadBrokenOff);
+    connect(&session_, &AlibiReadSession::stopped, this, &ArchivedReads::onReadBrokenOff);
     connect(&session_, &AlibiReadSession::libraryFailed, this, &ArchivedReads::onReadFailed);
-    connect(&session_, &AlibiReadSession::silenceTimedOut, this, &ArchivedReads::onReadFailed);
     connect(&session_, &AlibiReadSession::tableFailed, this, &ArchivedReads::onReadFailed);
     connect(&session_, &AlibiReadSession::columnLineMissing, this, &ArchivedReads::onReadFailed);
 }
@@ -187,10 +188,11 @@ void ArchivedReads::onPlanned(quint64 serial, const ReadPlan& plan, const QStrin
         });
 }
 
-void ArchivedReads::onRecordsCopied(const std::shared_ptr<RecordBatch>& batch, bool complete) {
+void ArchivedReads::onRecordsCopied(const std::shared_ptr<RecordBatch>& batch,
+                                    const ReadOutcome& outcome) {
     if (phase_ != Phase::Reading || !hook_ || !hook_->identitySeen()) {
         phase_ = Phase::Idle;
-        emit rowsReady(batch, complete);
+        emit rowsReady(batch, outcome);
         return;
     }
     const ReadPlan plan = hook_->plan();
@@ -198,23 +200,33 @@ void ArchivedReads::onRecordsCopied(const std::shared_ptr<RecordBatch>& batch, b
         const ReadVerdict verdict = hook_->verdict();
         if (verdict.kind == ReadVerdict::Kind::Verified) {
             fetched_ = batch;
-            fetchedComplete_ = complete;
+            fetchedOutcome_ = outcome;
             phase_ = Phase::Merging;
             if (older_) {
                 finishMerge();
             }
             return;
         }
-        // Filed apart from the memory it did not fit, then read again whole.
-        fileRead(false);
-        needFullRead(fallbackPlan(verdict), ArchiveNotice::Kind::Fallback);
-        return;
+        if (verdict.kind == ReadVerdict::Kind::Mismatch) {
+            // Filed apart from the memory it did not fit, then read again whole.
+            fileRead(false);
+            needFullRead(fallbackPlan(verdict), ArchiveNotice::Kind::Fallback);
+            return;
+        }
+        // Stopped before the stop record: what came is filed and shown.
     }
     const bool whole = hook_->ended() &&
                        static_cast<qint64>(hook_->records().size()) == hook_->announcedCount();
     fileRead(whole);
     phase_ = Phase::Idle;
-    emit rowsReady(batch, complete);
+    emit rowsReady(batch, outcome);
+}
+
+// Silence or the operator's stop: the records stored so far are filed and shown.
+void ArchivedReads::onReadBrokenOff(const std::shared_ptr<RecordBatch>& batch,
+                                    const ReadOutcome& outcome) {
+    onReadFailed();
+    emit rowsReady(batch, outcome);
 }
 
 void ArchivedReads::onReadFailed() {
@@ -229,12 +241,12 @@ void ArchivedReads::finishMerge() {
     OlderRows older = std::move(*older_);
     older_.reset();
     std::shared_ptr<RecordBatch> fetched = std::move(fetched_);
-    if (!fetchedComplete_) {
-        // The fetched lines themselves did not convert: the read fails as a
+    if (fetchedOutcome_.tableFailed || !fetchedOutcome_.unreadable.isEmpty()) {
+        // The fetched lines themselves did not convert: the read ends as a
         // full read whose copy fails.
         fileRead(false);
         phase_ = Phase::Idle;
-        emit rowsReady(fetched, false);
+        emit rowsReady(fetched, fetchedOutcome_);
         return;
     }
     if (!older.problem.ok()) {
@@ -254,7 +266,10 @@ void ArchivedReads::finishMerge() {
     done.fromArchive = plan.stopAfter;
     setNotice(done);
     phase_ = Phase::Idle;
-    emit rowsReady(older.batch, true);
+    // The whole memory arrived: the fetched lines and the archived ones.
+    ReadOutcome whole = fetchedOutcome_;
+    whole.received = fetchedOutcome_.received + older.count;
+    emit rowsReady(older.batch, whole);
 }
 
 void ArchivedReads::needFullRead(const ReadPlan& plan, ArchiveNotice::Kind why) {

@@ -82,8 +82,10 @@ public:
     ArchiveThread& archiveThread() { return archive_; }
 
 signals:
-    // The rows of the read for the grid, as the session's recordsCopied.
-    void rowsReady(const std::shared_ptr<RecordBatch>& batch, bool complete);
+    // The rows of the read for the grid and what the read brought, as the
+    // session's recordsCopied, silenceTimedOut and stopped give them; for an
+    // incremental read the whole memory, as a full read would have brought it.
+    void rowsReady(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
     // The read did not fit the archive: connect again and call start().
     void fullReadNeeded();
     void noticeChanged(const ArchiveNotice& notice);
@@ -105,7 +107,8 @@ private:
 
     void beginRead(const ArchiveSnapshot& snapshot);
     void onPlanned(quint64 serial, const ReadPlan& plan, const QString& columnLine);
-    void onRecordsCopied(const std::shared_ptr<RecordBatch>& batch, bool complete);
+    void onRecordsCopied(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
+    void onReadBrokenOff(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
     void onReadFailed();
     void finishMerge();
     void needFullRead(const ReadPlan& plan, ArchiveNotice::Kind why);
@@ -134,6 +137,6 @@ private:
 
     // An incremental read waits for both halves of its rows.
     std::shared_ptr<RecordBatch> fetched_;
-    bool fetchedComplete_ = false;
+    ReadOutcome fetchedOutcome_;
     std::optional<OlderRows> older_;
 };

@@ -307,6 +307,29 @@ private slots:
         QCOMPARE(reads.notice().fresh, qint64(0));
     }
 
+    void aStoppedReadIsArchivedWithTheRecordsItGot() {
+        ARCHIVE_BACKEND(backend);
+        config_ = backend.freshArchive();
+        startScale({"--records", "300", "--seed", "3", "--pace"});
+        openWindow();
+        QTest::mouseClick(child<QPushButton>(*form_, "btnOdczytaj"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(form_->readSession().receivedLineCount() >= 5, 20000);
+        QTest::mouseClick(child<QPushButton>(*form_, "btnPrzerwij"), Qt::LeftButton);
+        auto* read = child<QPushButton>(*form_, "btnOdczytaj");
+        QVERIFY(QTest::qWaitFor([&] { return read->isEnabled(); }, 10000));
+        QVERIFY(waitForArchive(*form_));
+        const qint64 shown = gridRows(*form_).size();
+        QVERIFY(shown >= 5 && shown < 300);
+        QCOMPARE(form_->archivedReads().notice().kind, ArchiveNotice::Kind::PartArchived);
+        QCOMPARE(form_->archivedReads().notice().fresh, shown);
+        RecordArchive archive;
+        QVERIFY_ARCHIVE_OK(archive.open(config_));
+        const auto scales = archive.listScales();
+        QVERIFY_ARCHIVE_OK(scales.problem);
+        QCOMPARE(scales.value.at(0).memories.at(0).recordCount, shown);
+        QCOMPARE(scales.value.at(0).memories.at(0).newestNumber, qint64(300));
+    }
+
     void theArchiveCanBeBrowsedWithNoScaleAttached() {
         ARCHIVE_BACKEND(backend);
         config_ = backend.freshArchive();

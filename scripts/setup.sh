@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqt6sql6-sqlite libqt6sql6-psql postgresql
   xvfb xauth locales python3
+  help2man desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

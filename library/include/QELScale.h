@@ -12,10 +12,26 @@
 // (StartAlibiRead, RequestSI, UpdateFirmware) run on a library thread, and all
 // their callbacks arrive on that thread, never on the caller's. Inside a
 // callback the caller may use GetDeviceInfo, GetAlibiRecordCount,
-// GetAlibiRecord, GetAlibiLineCount, GetAlibiRecordLine, EndAlibiReadAfter
-// and Disconnect; it must not start a new dialogue, call
-// StopListener or Release there. Apart from callbacks, one thread at a time
-// drives an object; two objects are independent of each other.
+// GetAlibiRecord, GetAlibiLineCount, GetAlibiRecordLine, EndAlibiReadAfter,
+// Disconnect, StopListener and Release:
+// - StopListener there ends the dialogue once the callback has returned;
+// - Release there ends the dialogue too: no further callback comes, and the
+//   object is destroyed on the library thread once the callback has
+//   returned. The pointer is dead from the call on.
+// A new dialogue cannot start inside a callback: StartAlibiRead, RequestSI
+// and the scale's UpdateFirmware return false there and change nothing.
+//
+// Apart from callbacks, one thread at a time drives an object; two objects
+// are independent of each other. A new dialogue, SetConnectionKind,
+// StopListener and Release stop a running dialogue and wait for it first.
+// Disconnect does not stop it: the dialogue meets a closed line and ends as
+// on silence (an unlimited one goes on, idle, until stopped).
+//
+// The firmware load of the Ethernet module (UpdateFirmware with
+// ethernetModule) runs on a thread of its own, and its callbacks arrive
+// there. Release is allowed inside one of them: the load then ends without a
+// further callback. Release or SetConnectionKind while a load runs stops it
+// first; its last status arrives during that call, on the load's thread.
 //
 // Texts
 // -----
@@ -103,7 +119,10 @@ public:
     virtual bool SendSJ(int32_t timeoutMs) = 0;
     // Uploads a firmware text file to the scale, or loads one into its
     // Ethernet module. Throws std::runtime_error when the scale's firmware
-    // file cannot be opened.
+    // file cannot be opened. The scale's file is UTF-8 or, with its
+    // byte-order mark, UTF-16; false, and nothing starts, for a file without
+    // lines or one that is no text (zero bytes in it, malformed UTF-16). A
+    // second upload stops the one running first.
     virtual bool UpdateFirmware(const char* path, bool sendStartCommand, bool ethernetModule,
                                 ProgressCallback onProgress, StatusCallback onStatus) = 0;
     virtual bool StopListener() = 0;

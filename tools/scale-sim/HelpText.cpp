@@ -208,6 +208,7 @@ with A accepted, C command error, D denied, F failed, R not in this mode):
 Other:
   --trace                print every byte received and sent to standard error
   --help                 this text
+  --version              the version of the simulator
 Options also take the form --option=value.
 
 Examples:

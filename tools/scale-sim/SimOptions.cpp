@@ -127,6 +127,7 @@ bool ParseNetwork(const std::string& text, AccessPoint& network, std::string& er
 const std::vector<OptionSpec>& Options() {
     static const std::vector<OptionSpec> specs = {
         {"--help", false, FlagOption([](SimOptions& o) { o.help = true; })},
+        {"--version", false, FlagOption([](SimOptions& o) { o.version = true; })},
         {"--pty", false, FlagOption([](SimOptions& o) { o.pty = true; })},
         {"--link", true, TextOption([](SimOptions& o, const std::string& v) { o.linkPath = v; })},
         {"--tcp", true, AddressOption(&SimOptions::tcp)},

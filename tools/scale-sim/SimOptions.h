@@ -32,6 +32,7 @@ struct SimOptions {
     DeliverySettings delivery;
     bool trace = false;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line; on failure returns false with a message for the user.

@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
         std::fputs(HelpText().c_str(), stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("scale-sim %s\n", SCALE_SIM_VERSION);
+        return 0;
+    }
     AlibiMemory memory;
     if (options.recordsFile.empty()) {
         memory = AlibiMemory::Generate(options.records, options.seed);

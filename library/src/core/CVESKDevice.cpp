@@ -48,6 +48,18 @@ CVESKDevice::~CVESKDevice() {
 }
 
 void CVESKDevice::Release() {
+    if (OnListenerThread()) {
+        // Inside a callback: the handler that called it still runs on this
+        // object. The dialogue ends, and the listener destroys the object
+        // once the handler has returned.
+        listener_->Terminate();
+        listener_->ReleaseDeviceAtEnd();
+        return;
+    }
+    CompleteRelease();
+}
+
+void CVESKDevice::CompleteRelease() {
     // A module firmware load calls back until it ends, and its callback may
     // use this object: it ends while the whole object still stands.
     AbandonModuleFirmwareUpdate(transport_.get());
@@ -64,6 +76,8 @@ void CVESKDevice::ReleaseUsb() {
 }
 
 void CVESKDevice::DestroyTransport() {
+    // The listener reads from the transport: it must be over first.
+    StopListener();
     wifi_.reset();
     transport_.reset();
 }
@@ -157,24 +171,36 @@ bool CVESKDevice::SendCollect(std::string& text, int32_t count, int32_t timeoutM
 }
 
 bool CVESKDevice::SendAndListen(int32_t phase, const std::string& command, int32_t timeoutMs) {
+    if (OnListenerThread()) {
+        return false;
+    }
     bool resume = false;
     int32_t resumePhase = 0;
     if (listener_) {
-        if (listener_->TimeoutMs() == 0) {
+        listener_->Terminate();
+        listener_->WaitFor();  // before the pointer changes: the listener reads it
+        // Only a listener that was still listening is carried on: one whose
+        // dialogue is over (an "SI" that got its reply) stays over.
+        if (listener_->TimeoutMs() == 0 && !listener_->EndedByItself()) {
             resume = true;
             resumePhase = listener_->Phase();
         }
-        listener_->Terminate();
-        listener_->WaitFor();  // before the pointer changes: the listener reads it
         listener_.reset();
     }
     if (!transport_) {
         return false;
     }
+    // The old listener is over: whatever it left unread (a line sent twice,
+    // answers to a dialogue that was cut short) belongs to no one now.
+    transport_->DiscardInput();
     transport_->Write(command);
     listener_ = std::make_unique<WatcherThread>(transport_.get(), this, phase, resume, resumePhase);
     listener_->Start(timeoutMs);
     return true;
+}
+
+bool CVESKDevice::OnListenerThread() const {
+    return listener_ && listener_->IsListenerThread();
 }
 
 bool CVESKDevice::IsListening() const {
@@ -196,16 +222,20 @@ bool CVESKDevice::UpdateFirmware(const char* path, bool sendStartCommand, bool e
     if (ethernetModule) {
         return StartModuleFirmwareUpdate(path, transport_.get(), onProgress, onStatus);
     }
-    firmwareProgress_ = onProgress;
-    firmwareStatus_ = onStatus;
-    firmwareLineIndex_ = -1;
     std::vector<std::string> lines = ReadFirmwareLines(path == nullptr ? "" : path);
     if (lines.empty()) {
         return false;
     }
-    if (IsFirmwarePhase(Phase())) {
-        StopListener();  // a running upload still reads the old lines
+    if (OnListenerThread()) {
+        return false;  // inside a callback: the upload there cannot be stopped and awaited
     }
+    if (IsFirmwarePhase(Phase())) {
+        // A running upload still uses the lines, the index and the callbacks.
+        StopListener();
+    }
+    firmwareProgress_ = onProgress;
+    firmwareStatus_ = onStatus;
+    firmwareLineIndex_ = -1;
     firmwareLines_ = std::move(lines);
     if (sendStartCommand) {
         return SendAndListen(kStartSent, "Sfirmwupd\r\n", 1000);

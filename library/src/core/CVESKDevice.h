@@ -36,6 +36,9 @@ public:
 
     // Whether a dialogue is still running on the listener.
     bool IsListening() const;
+    // The end of a Release made inside a callback, on the listener thread
+    // once its run is over: destroys the object.
+    void CompleteRelease();
 
     // Phase handlers, called on the listener thread. `line` includes its
     // CR LF; true ends the dialogue. The base handles the firmware phases.
@@ -51,9 +54,13 @@ protected:
     bool SendCollect(std::string& text, int32_t count, int32_t timeoutMs);
     // Starts a dialogue: writes `command` and listens in `phase`. A running
     // unlimited listener is interrupted and resumed when the dialogue ends.
+    // False, and nothing changes, when called on the listener thread (from a
+    // handler or a callback), which cannot wait for itself.
     bool SendAndListen(int32_t phase, const std::string& command, int32_t timeoutMs);
     int32_t Phase() const;
     void SetPhase(int32_t phase);
+    // True inside a handler or a callback of the running dialogue.
+    bool OnListenerThread() const;
 
     CInterfejs* Transport() const { return transport_.get(); }
     // Puts `transport` in place of the current one, which is destroyed

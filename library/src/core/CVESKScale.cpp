@@ -98,6 +98,9 @@ void CVESKScale::StopAlibiListener() {
 }
 
 bool CVESKScale::StartAlibiRead(ProgressCallback onProgress, StatusCallback onStatus) {
+    if (OnListenerThread()) {
+        return false;  // a callback cannot wait for its own dialogue to end
+    }
     StopAlibiListener();
     onProgress_ = onProgress;
     onStatus_ = onStatus;
@@ -301,6 +304,9 @@ WeighingResult CVESKScale::ReadSx3(int32_t timeoutMs) {
 }
 
 bool CVESKScale::RequestSI(WeighingCallback onWeight, int32_t timeoutMs) {
+    if (OnListenerThread()) {
+        return false;
+    }
     onWeight_ = onWeight;
     return SendAndListen(kPhaseWeighingReply, "SI\r\n", timeoutMs);
 }

@@ -395,6 +395,12 @@ bool CEthernet::SetReadTimeout(int32_t /*ms*/) {
     return false;
 }
 
+void CEthernet::DiscardInput() {
+    if (std::shared_ptr<Link> link = CurrentLink()) {
+        link->receiver->Take(std::chrono::milliseconds(0));
+    }
+}
+
 bool CEthernet::StartModuleUpdate(std::string path, ProgressCallback onProgress,
                                   StatusCallback onStatus) {
     std::lock_guard lock(updateMutex_);

@@ -63,6 +63,8 @@ public:
     // when nothing came or the transport is not open.
     bool Read(std::string& out, int32_t& count) override;
     bool SetReadTimeout(int32_t ms) override;
+    // Drops the pending text: what the module sent and nobody took.
+    void DiscardInput() override;
 
     // Starts the firmware load of the module from the image at `path` on a
     // thread of its own (WatekFirmTibbo). False while an earlier load still

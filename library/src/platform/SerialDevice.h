@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,7 +27,13 @@ public:
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
 
+    // Programs the line; true when the system took the request, which it
+    // does when any part of it took (see Running).
     bool Apply(const LineSettings& settings);
+    // What the line runs now, read back from the system; none when it cannot
+    // be read. A speed outside the baud table reads as 0, a character size
+    // other than 7 or 8 bits as 0.
+    std::optional<LineSettings> Running();
 
     // Waits up to `timeoutMs` for input and reads what is there. Returns the
     // number of bytes read, 0 when nothing came, -1 when the line is gone

@@ -124,6 +124,29 @@ bool SerialDevice::Apply(const LineSettings& settings) {
     return true;
 }
 
+std::optional<LineSettings> SerialDevice::Running() {
+    termios current{};
+    if (tcgetattr(fd_, &current) != 0) {
+        SetLastError(SystemError("tcgetattr"));
+        return std::nullopt;
+    }
+    LineSettings running;
+    running.baud = 0;
+    for (int baud : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}) {
+        if (cfgetospeed(&current) == BaudConstant(baud)) {
+            running.baud = baud;
+        }
+    }
+    const tcflag_t size = current.c_cflag & CSIZE;
+    running.dataBits = size == CS8 ? 8 : size == CS7 ? 7 : 0;
+    if ((current.c_cflag & PARENB) == 0) {
+        running.parity = 'N';
+    } else {
+        running.parity = (current.c_cflag & PARODD) != 0 ? 'O' : 'E';
+    }
+    return running;
+}
+
 int SerialDevice::ReadSome(char* buffer, int size, int timeoutMs) {
     pollfd pfd{fd_, POLLIN, 0};
     int ready = ::poll(&pfd, 1, timeoutMs);

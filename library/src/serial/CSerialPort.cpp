@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "serial/TWatekOdbierania.h"
 #include "serial/TWatekWysylania.h"
@@ -11,6 +12,15 @@ namespace qel {
 namespace {
 
 constexpr auto kReadWait = std::chrono::milliseconds(100);
+
+bool SameSettings(const LineSettings& a, const LineSettings& b) {
+    return a.baud == b.baud && a.parity == b.parity && a.dataBits == b.dataBits;
+}
+
+std::string SettingsText(const LineSettings& settings) {
+    return FormatInt(settings.baud) + "," + std::string(1, settings.parity) + "," +
+           FormatInt(settings.dataBits) + ",1";
+}
 
 bool Is(const char* key, const char* name) {
     return std::strcmp(key, name) == 0;
@@ -36,6 +46,19 @@ CSerialPort::~CSerialPort() {
     Close();
 }
 
+CSerialPort::Line::~Line() {
+    sender.reset();    // lets texts already handed over go out
+    receiver.reset();  // before the line it reads from goes
+    if (device) {
+        device->DiscardInput();
+    }
+}
+
+std::shared_ptr<CSerialPort::Line> CSerialPort::CurrentLine() const {
+    std::lock_guard lock(lineMutex_);
+    return line_;
+}
+
 bool CSerialPort::ApplyBaud(bool accepted) {
     return ApplyLineSettings(accepted);
 }
@@ -48,17 +71,37 @@ LineSettings CSerialPort::CurrentSettings() const {
     return LineSettings{baud_, parity_, dataBits_};
 }
 
-// While closed a value is only recorded; on an open line the settings are
-// programmed at once, and the outcome is whether the driver took them.
+// While closed a value is only recorded. On an open line the settings are
+// programmed at once and read back: a driver may take part of a change (a
+// pseudo-terminal keeps the speed but neither parity nor 7 bits), so the
+// outcome is whether the line now runs what was asked, and what it runs is
+// what GetParam reports from then on.
 bool CSerialPort::ApplyLineSettings(bool accepted) {
-    if (!device_) {
+    std::shared_ptr<Line> line = CurrentLine();
+    if (!line) {
         return accepted;
     }
-    if (!device_->Apply(CurrentSettings())) {
-        lastError_ = device_->LastError();
+    const LineSettings wanted = CurrentSettings();
+    if (!line->device->Apply(wanted)) {
+        lastError_ = line->device->LastError();
+    }
+    std::optional<LineSettings> running = line->device->Running();
+    if (!running) {
+        lastError_ = line->device->LastError();
         return false;
     }
-    return true;
+    if (!SameSettings(*running, wanted)) {
+        lastError_ = "the line runs " + SettingsText(*running) + ", not " + SettingsText(wanted);
+        if (running->baud != 0) {
+            baud_ = running->baud;
+        }
+        parity_ = running->parity;
+        if (running->dataBits != 0) {
+            dataBits_ = running->dataBits;
+        }
+        return false;
+    }
+    return accepted;
 }
 
 bool CSerialPort::SetParam(const char* key, const char* value) {
@@ -115,25 +158,41 @@ bool CSerialPort::Open() {
     if (open_) {
         return true;
     }
-    device_ = SerialDevice::Open(portPath_, CurrentSettings(), &lastError_);
-    if (!device_) {
+    auto line = std::make_shared<Line>();
+    line->device = SerialDevice::Open(portPath_, CurrentSettings(), &lastError_);
+    if (!line->device) {
         return false;
     }
     SetReadTimeout(10);
-    receiver_ = std::make_unique<TWatekOdbierania>(*device_);
-    sender_ = std::make_unique<TWatekWysylania>(*device_);
+    line->receiver = std::make_unique<TWatekOdbierania>(*line->device);
+    line->sender = std::make_unique<TWatekWysylania>(*line->device);
+    {
+        std::lock_guard lock(lineMutex_);
+        line_ = std::move(line);
+    }
     open_ = true;
     return true;
 }
 
 bool CSerialPort::Close() {
-    if (open_) {
-        sender_.reset();
-        receiver_.reset();
-        device_->DiscardInput();
-        device_.reset();
+    std::shared_ptr<Line> line;
+    {
+        std::lock_guard lock(lineMutex_);
+        line = std::move(line_);
+        open_ = false;
     }
-    open_ = false;
+    if (!line) {
+        return true;
+    }
+    // A Read on another thread may be waiting on this line: wake it, and let
+    // it, and any exchange that still holds the line, let go before the line
+    // is freed (and the port with it, so that it can be opened again at once).
+    line->closing = true;
+    line->receiver->DataArrived().Set();
+    while (line.use_count() > 1) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    line.reset();
     return true;
 }
 
@@ -142,33 +201,42 @@ bool CSerialPort::IsOpen() {
 }
 
 bool CSerialPort::Write(std::string data) {
-    if (!open_) {
+    std::shared_ptr<Line> line = CurrentLine();
+    if (!line) {
         return false;
     }
     // A write starts a fresh exchange: a late reply to an earlier command
     // must not be taken for the answer to this one.
-    receiver_->Clear();
-    sender_->Enqueue(std::move(data));
+    line->receiver->Clear();
+    line->sender->Enqueue(std::move(data));
     return true;
 }
 
 bool CSerialPort::Read(std::string& out, int32_t& count) {
-    if (!open_) {
+    std::shared_ptr<Line> line = CurrentLine();
+    if (!line) {
         return false;
     }
+    TWatekOdbierania& receiver = *line->receiver;
     const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
-    if (!receiver_->HasData()) {
+    if (!receiver.HasData()) {
         // Reset before looking again, so that a chunk landing in between
         // still ends the wait.
-        receiver_->DataArrived().Reset();
-        if (!receiver_->HasData()) {
-            receiver_->DataArrived().Wait(kReadWait);
+        receiver.DataArrived().Reset();
+        if (!receiver.HasData() && !line->closing) {
+            receiver.DataArrived().Wait(kReadWait);
         }
     }
-    out = receiver_->Take(wanted);
+    out = receiver.Take(wanted);
     const bool complete = out.size() == wanted;
     count = static_cast<int32_t>(out.size());
     return complete;
+}
+
+void CSerialPort::DiscardInput() {
+    if (std::shared_ptr<Line> line = CurrentLine()) {
+        line->receiver->Clear();
+    }
 }
 
 // The receiving thread polls in passes of at most 10 ms whatever the caller

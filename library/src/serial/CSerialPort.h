@@ -1,9 +1,15 @@
 // The transport on a serial line. "COM" names the port: a number n means
 // /dev/ttyS{n-1}; a text starting with "/" is a device path (/dev/ttyUSB0,
 // /dev/serial/by-id/..., a pseudo-terminal).
+//
+// The listener reads while the caller's thread may close the line: the open
+// line's parts are shared, and Close waits for a Read in progress (which it
+// wakes) before it frees them.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "platform/SerialDevice.h"
@@ -31,20 +37,30 @@ public:
     // nothing is. True when `count` bytes were taken.
     bool Read(std::string& out, int32_t& count) override;
     bool SetReadTimeout(int32_t ms) override;
+    void DiscardInput() override;
 
     const std::string& PortPath() const { return portPath_; }
     // Why the last Open or line setting failed, for a developer to see.
     const std::string& LastError() const { return lastError_; }
 
 private:
+    // The parts of the open line, in the order they are freed.
+    struct Line {
+        std::unique_ptr<SerialDevice> device;
+        std::unique_ptr<TWatekOdbierania> receiver;
+        std::unique_ptr<TWatekWysylania> sender;
+        std::atomic<bool> closing{false};
+        ~Line();
+    };
+
     bool ApplyLineSettings(bool accepted);
     LineSettings CurrentSettings() const;
     bool SetPort(const char* value);
+    std::shared_ptr<Line> CurrentLine() const;
 
-    std::unique_ptr<SerialDevice> device_;
-    std::unique_ptr<TWatekOdbierania> receiver_;
-    std::unique_ptr<TWatekWysylania> sender_;
-    bool open_ = false;
+    mutable std::mutex lineMutex_;  // line_
+    std::shared_ptr<Line> line_;
+    std::atomic<bool> open_{false};
     int32_t dataBits_ = 8;
     std::string portPath_ = "/dev/ttyS0";
     std::string lastError_;

@@ -21,19 +21,27 @@ TWatekOdbierania::~TWatekOdbierania() {
 
 std::string TWatekOdbierania::Take(size_t count) {
     std::lock_guard lock(bufferMutex_);
-    std::string taken = buffer_.substr(0, count);
-    buffer_.erase(0, taken.size());
+    std::string taken = buffer_.substr(head_, count);
+    head_ += taken.size();
+    if (head_ == buffer_.size()) {
+        buffer_.clear();
+        head_ = 0;
+    } else if (head_ > kCompactAt && head_ > buffer_.size() / 2) {
+        buffer_.erase(0, head_);
+        head_ = 0;
+    }
     return taken;
 }
 
 bool TWatekOdbierania::HasData() const {
     std::lock_guard lock(bufferMutex_);
-    return !buffer_.empty();
+    return head_ < buffer_.size();
 }
 
 void TWatekOdbierania::Clear() {
     std::lock_guard lock(bufferMutex_);
     buffer_.clear();
+    head_ = 0;
 }
 
 void TWatekOdbierania::Run() {
@@ -61,8 +69,13 @@ void TWatekOdbierania::Append(const char* bytes, size_t size) {
                 buffer_.push_back(bytes[i]);
             }
         }
-        if (buffer_.size() > kMaxBuffered) {
-            buffer_.erase(0, buffer_.size() - kMaxBuffered);
+        if (buffer_.size() - head_ > kMaxBuffered) {
+            // The oldest bytes go; they are cut away with the next compaction.
+            head_ = buffer_.size() - kMaxBuffered;
+        }
+        if (head_ > kCompactAt && head_ > buffer_.size() / 2) {
+            buffer_.erase(0, head_);
+            head_ = 0;
         }
     }
     dataArrived_.Set();

@@ -31,10 +31,15 @@ private:
 
     // A peer that floods a line nobody reads must not eat the memory.
     static constexpr size_t kMaxBuffered = 4 * 1024 * 1024;
+    static constexpr size_t kCompactAt = 64 * 1024;
 
     SerialDevice& device_;
     mutable std::mutex bufferMutex_;
+    // Bytes before head_ are taken already. Taking moves head_ only, and the
+    // front is cut away now and then: a reader far behind a flooding peer
+    // does not move the whole buffer for every few bytes it takes.
     std::string buffer_;
+    size_t head_ = 0;
     Event dataArrived_;
     std::atomic<bool> stopRequested_{false};
     std::thread thread_;

@@ -3,11 +3,22 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <thread>
 
 #include "platform/Clock.h"
 #include "text/TextUtil.h"
 
 namespace qel {
+namespace {
+
+void SleepUntil(int64_t deadlineMs) {
+    const int64_t left = deadlineMs - TickMs();
+    if (left > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(left));
+    }
+}
+
+}  // namespace
 
 CInterfejs::~CInterfejs() = default;
 
@@ -54,14 +65,23 @@ bool CInterfejs::ReadLine(std::string& out, const int32_t& maxBytes, uint32_t ti
         std::string chunk;
         int32_t count = maxBytes - total;
         Read(chunk, count);
-        if (count > 0) {
-            total += count;
-            accumulated += chunk;
-            if (accumulated.size() >= 2 &&
-                accumulated.compare(accumulated.size() - 2, 2, "\r\n") == 0) {
-                lineEnded = true;
+        // What came is the text itself: a closed transport may leave `count`
+        // as it was.
+        if (chunk.empty()) {
+            if (!IsOpen()) {
+                // Nothing can come: wait the time out all the same, so that a
+                // caller counting silent reads keeps its pace.
+                SleepUntil(deadline);
                 break;
             }
+            continue;
+        }
+        total += static_cast<int32_t>(chunk.size());
+        accumulated += chunk;
+        if (accumulated.size() >= 2 &&
+            accumulated.compare(accumulated.size() - 2, 2, "\r\n") == 0) {
+            lineEnded = true;
+            break;
         }
     } while (TickMs() < deadline && total < maxBytes);
     out = std::move(accumulated);
@@ -69,26 +89,34 @@ bool CInterfejs::ReadLine(std::string& out, const int32_t& maxBytes, uint32_t ti
 }
 
 bool CInterfejs::WriteRead(std::string& data, int32_t& count, uint32_t idleTimeoutMs) {
-    const int32_t want = count;
+    // "Until silence" and other large counts stop at the byte cap, and a
+    // peer that never goes quiet at the overall deadline.
+    const int64_t want = std::min<int64_t>(std::max<int32_t>(count, 0), kMaxCollectBytes);
     std::string accumulated;
-    int32_t total = 0;
     if (!data.empty()) {
         Write(data);
     }
-    int64_t deadline = TickMs() + idleTimeoutMs;
+    const int64_t start = TickMs();
+    const int64_t overallDeadline = start + idleTimeoutMs + kCollectOverrunMs;
+    int64_t deadline = start + idleTimeoutMs;
     do {
         std::string chunk;
-        int32_t got = want - total;
+        int32_t got = static_cast<int32_t>(want - static_cast<int64_t>(accumulated.size()));
         Read(chunk, got);
-        if (got > 0) {
-            total += got;
+        if (!chunk.empty()) {
             accumulated += chunk;
-            deadline = TickMs() + idleTimeoutMs;
+            deadline = std::min(TickMs() + idleTimeoutMs, overallDeadline);
+        } else if (!IsOpen()) {
+            break;  // nothing can come
         }
-    } while (TickMs() < deadline && total < want);
-    count = total;
+    } while (TickMs() < deadline && static_cast<int64_t>(accumulated.size()) < want);
+    if (accumulated.size() > static_cast<size_t>(kMaxCollectBytes)) {
+        // A transport may hand over all it holds at once; the cap holds all the same.
+        accumulated.resize(static_cast<size_t>(kMaxCollectBytes));
+    }
+    count = static_cast<int32_t>(accumulated.size());
     data = std::move(accumulated);
-    return total > 0;
+    return count > 0;
 }
 
 bool CInterfejs::WriteExpect(std::string command, std::string expected, uint32_t idleTimeoutMs) {

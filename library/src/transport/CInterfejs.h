@@ -33,16 +33,26 @@ public:
     // many. Each transport says how long it waits and what it returns.
     virtual bool Read(std::string& out, int32_t& count) = 0;
     // Collects bytes until the text ends with CR LF, `maxBytes` arrived or
-    // `timeoutMs` passed; partial text is handed back. True on CR LF.
+    // `timeoutMs` passed; partial text is handed back. True on CR LF. On a
+    // closed transport it waits out `timeoutMs` and returns false.
     virtual bool ReadLine(std::string& out, const int32_t& maxBytes, uint32_t timeoutMs);
     // Sends `data` (nothing when empty), then collects up to `count` bytes
     // until `idleTimeoutMs` pass without a byte. 2147483647 means "until
-    // silence". `data` and `count` come back with what was received.
+    // silence". `data` and `count` come back with what was received. A peer
+    // that never goes quiet is cut off after kMaxCollectBytes, or
+    // kCollectOverrunMs after the first idle period would have ended. False
+    // when nothing came, at once on a closed transport.
     virtual bool WriteRead(std::string& data, int32_t& count, uint32_t idleTimeoutMs);
     // Sends `command` and compares the reply, as long as `expected`, with it;
     // both trimmed of blanks and control bytes at the ends.
     virtual bool WriteExpect(std::string command, std::string expected, uint32_t idleTimeoutMs);
     virtual bool SetReadTimeout(int32_t ms) = 0;
+    // Drops whatever was received and not yet read, so that the next
+    // exchange starts afresh. Nothing to do by default.
+    virtual void DiscardInput() {}
+
+    static constexpr int32_t kMaxCollectBytes = 64 * 1024;
+    static constexpr int64_t kCollectOverrunMs = 10000;
 
     bool SetBaud(int32_t baud);
     bool SetParity(char letter);

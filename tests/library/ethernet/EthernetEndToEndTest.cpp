@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "CallbackRecorder.h"
+#include "LoopbackPeers.h"
 #include "ScaleHandle.h"
 #include "ScaleSimProcess.h"
 
@@ -140,6 +141,62 @@ TEST_F(EthernetEndToEnd, TheScaleBehindItsModule) {
               std::string(std::istreambuf_iterator<char>(sent), {}));
     std::filesystem::remove(image);
     std::filesystem::remove(loaded);
+}
+
+// Two reads started in quick succession: the first one's listener may still
+// switch the line and send "Salibiprn" while the second waits for it, and
+// the scale answers it. Whatever the second read makes of that, the answers
+// must not stay pending and spoil every later read.
+TEST_F(EthernetEndToEnd, TwoQuickStartsLeaveLaterReadsWhole) {
+    ScaleSimProcess sim({"--tcp", std::string(kDataAddress) + ":0", "--records", "5"});
+    ConnectTo(sim.TcpAddress(), sim.TcpPort());
+    for (int delayMs : {0, 5, 20}) {
+        SCOPED_TRACE(delayMs);
+        recorder.Clear();
+        ASSERT_TRUE(
+            scale->StartAlibiRead(CallbackRecorder::OnProgress, CallbackRecorder::OnStatus));
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        ASSERT_TRUE(
+            scale->StartAlibiRead(CallbackRecorder::OnProgress, CallbackRecorder::OnStatus));
+        recorder.WaitForStatuses(2, 5s);
+        device->StopListener();
+        for (int read = 0; read < 2; ++read) {
+            ASSERT_EQ(ReadAlibi(2, 10s), (Statuses{0, 1})) << "read " << read + 1 << " after";
+            EXPECT_EQ(scale->GetAlibiLineCount(), 5);
+            EXPECT_EQ(scale->GetAlibiRecord(1).recordId, 5);
+        }
+    }
+}
+
+// A scale that sends a line twice (here its end line): the copy arrives after
+// the read has ended, and the next read must not take it for its answer.
+TEST_F(EthernetEndToEnd, ALineSentTwiceDoesNotSpoilTheNextRead) {
+    ethtest::TcpListener listener("127.0.0.41");
+    ConnectTo("127.0.0.41", listener.Port());
+    std::unique_ptr<ethtest::TcpConnection> scaleSide = listener.Accept(3000);
+    ASSERT_NE(scaleSide, nullptr);
+    auto expect = [&](const std::string& request) {
+        ASSERT_EQ(scaleSide->Receive(request.size(), 3000), request);
+    };
+    for (const char* number : {"7", "8"}) {
+        SCOPED_TRACE(number);
+        recorder.Clear();
+        ASSERT_TRUE(
+            scale->StartAlibiRead(CallbackRecorder::OnProgress, CallbackRecorder::OnStatus));
+        expect("Salibitrn\r\n");
+        scaleSide->Send("Malibitrn\r\n");
+        expect("Salibiprn\r\n");
+        scaleSide->Send("Type:T\r\nSerial:1\r\nDate:D\r\nRecords:1\r\nREC_ID;STB\r\n");
+        expect("Salibinext\r\n");
+        scaleSide->Send(std::string(number) + ";d;t;1;u;p;1;1;0;kg;0;1\r\n");
+        expect("Salibinext\r\n");
+        scaleSide->Send("Malibiprn\r\n");
+        ASSERT_EQ(recorder.WaitForStatuses(2, 3s), (Statuses{0, 1}));
+        scaleSide->Send("Malibiprn\r\n");
+        std::this_thread::sleep_for(300ms);
+        ASSERT_EQ(scale->GetAlibiLineCount(), 1);
+        EXPECT_EQ(scale->GetAlibiRecord(1).recordId, std::stoi(number));
+    }
 }
 
 }  // namespace

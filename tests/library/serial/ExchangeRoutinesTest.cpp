@@ -1,6 +1,7 @@
 // The exchange routines every transport shares, over a real serial line.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -160,6 +161,68 @@ TEST_F(ExchangeRoutinesTest, WriteExpectIsFalseOnSilence) {
 TEST_F(ExchangeRoutinesTest, WriteExpectWithNothingExpectedIsTrue) {
     EXPECT_TRUE(port.WriteExpect("+++", "", 100));
     EXPECT_EQ(pty.ReceiveUntil("+++"), "+++");
+}
+
+TEST_F(ExchangeRoutinesTest, AClosedLineGivesNothingAndSaysSo) {
+    port.Close();
+    std::string data = "SW9\r\n";
+    int32_t count = 190;
+    auto start = Clock::now();
+    EXPECT_FALSE(port.WriteRead(data, count, 300));
+    EXPECT_LT(Clock::now() - start, 250ms) << "nothing can come: no wait for silence";
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(data, "");
+
+    // A line read waits its time out, so that callers polling it keep their pace.
+    std::string line = "x";
+    start = Clock::now();
+    EXPECT_FALSE(port.ReadLine(line, 100, 150));
+    EXPECT_GE(Clock::now() - start, 140ms);
+    EXPECT_EQ(line, "");
+    EXPECT_FALSE(port.WriteExpect("SJ\r\n", "MJ\r\n", 100));
+}
+
+// "Until silence" against a peer that never goes quiet: it stops at the byte
+// cap, or at the overall deadline, with what came; no count overflows.
+TEST_F(ExchangeRoutinesTest, CollectingUntilSilenceHasItsBounds) {
+    constexpr int32_t kUntilSilence = 2147483647;
+    std::atomic<bool> stop{false};
+    peer = std::thread([&] {
+        const std::string burst(4096, 'z');
+        while (!stop) {
+            pty.Send(burst);
+            std::this_thread::sleep_for(5ms);
+        }
+    });
+    std::string data;
+    int32_t count = kUntilSilence;
+    auto start = Clock::now();
+    EXPECT_TRUE(port.WriteRead(data, count, 500));
+    stop = true;
+    peer.join();
+    EXPECT_EQ(count, qel::CInterfejs::kMaxCollectBytes);
+    EXPECT_EQ(data.size(), static_cast<size_t>(count));
+    EXPECT_LT(Clock::now() - start, 10s);
+
+    std::this_thread::sleep_for(100ms);
+    port.DiscardInput();
+    stop = false;
+    peer = std::thread([&] {
+        while (!stop) {
+            pty.Send("y");
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+    data.clear();
+    count = kUntilSilence;
+    start = Clock::now();
+    EXPECT_TRUE(port.WriteRead(data, count, 300));
+    const auto took = Clock::now() - start;
+    stop = true;
+    EXPECT_GE(took, std::chrono::milliseconds(qel::CInterfejs::kCollectOverrunMs));
+    EXPECT_LT(took, std::chrono::milliseconds(qel::CInterfejs::kCollectOverrunMs) + 5s);
+    EXPECT_GT(count, 50);
+    EXPECT_EQ(data, std::string(static_cast<size_t>(count), 'y'));
 }
 
 TEST(CInterfejsTest, SetBaudAndSetParityKeepValuesOutsideTheirTables) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <termios.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -78,10 +79,69 @@ TEST_F(SerialPortTest, OpenAppliesTheLineSpeedAndLaterChanges) {
     EXPECT_EQ(pty.SlaveBaud(), 4800);
     EXPECT_TRUE(port.SetParam("baud", "115200"));
     EXPECT_EQ(pty.SlaveBaud(), 115200);
-    // On an open line an unknown rate re-applies the unchanged settings.
-    EXPECT_TRUE(port.SetParam("baud", "300"));
+    // On an open line an unknown rate is refused: the line keeps running the
+    // rate it had, and the caller hears that it does not run the one asked.
+    EXPECT_FALSE(port.SetParam("baud", "300"));
     EXPECT_EQ(pty.SlaveBaud(), 115200);
     EXPECT_STREQ(port.GetParam("baud"), "115200");
+}
+
+// A pseudo-terminal keeps the speed but neither parity nor 7 data bits: what
+// the line does not run is refused, and the parameters tell what it runs.
+TEST_F(SerialPortTest, SettingsOnAnOpenLineAreReadBack) {
+    OpenOnPty();
+    struct Case {
+        const char* key;
+        const char* value;
+        bool result;
+        const char* baud;
+        const char* parity;
+    } cases[] = {
+        {"baud", "57600", true, "57600", "N"}, {"parity", "E", false, "57600", "N"},
+        {"parity", "O", false, "57600", "N"},  {"bits", "7", false, "57600", "N"},
+        {"bits", "8", true, "57600", "N"},     {"parity", "N", true, "57600", "N"},
+        {"baud", "2400", true, "2400", "N"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.key) + "=" + c.value);
+        EXPECT_EQ(port.SetParam(c.key, c.value), c.result);
+        EXPECT_STREQ(port.GetParam("baud"), c.baud);
+        EXPECT_STREQ(port.GetParam("parity"), c.parity);
+    }
+    EXPECT_EQ(pty.SlaveBaud(), 2400);
+    EXPECT_FALSE(port.LastError().empty());
+    // Closed, a value is only recorded, as before.
+    port.Close();
+    EXPECT_TRUE(port.SetParam("parity", "E"));
+    EXPECT_TRUE(port.SetParam("bits", "7"));
+    EXPECT_STREQ(port.GetParam("parity"), "E");
+}
+
+// A Read waiting on one thread while another closes the line: the Read ends
+// at once, and the line is closed when Close returns.
+TEST_F(SerialPortTest, CloseWhileAnotherThreadReads) {
+    OpenOnPty();
+    for (int round = 0; round < 3; ++round) {
+        std::atomic<bool> stop{false};
+        std::thread reader([&] {
+            while (!stop) {
+                std::string out;
+                int32_t count = 100;
+                port.Read(out, count);
+                port.Write("ST\r\n");
+            }
+        });
+        std::this_thread::sleep_for(50ms);
+        EXPECT_TRUE(port.Close());
+        EXPECT_FALSE(port.IsOpen());
+        CSerialPort other;
+        ASSERT_TRUE(other.SetParam("COM", pty.SlavePath().c_str()));
+        EXPECT_TRUE(other.Open()) << "the line is free once Close has returned";
+        other.Close();
+        stop = true;
+        reader.join();
+        ASSERT_TRUE(port.Open());
+    }
 }
 
 TEST(SerialTermiosTest, ParityAndDataBitsBecomeTermiosFlags) {

@@ -1,0 +1,177 @@
+#include "ScaleSession.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <exception>
+
+#include "ConnectionSpec.h"
+#include "ExitCode.h"
+#include "LibraryText.h"
+
+namespace {
+
+// The Ethernet transport takes a dotted IPv4 address only; a host name is
+// looked up here so that scripts can name their scales.
+QString ipv4Address(const QString& host) {
+    const QByteArray name = host.toUtf8();
+    in_addr address{};
+    if (inet_pton(AF_INET, name.constData(), &address) == 1) {
+        return host;
+    }
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name.constData(), nullptr, &hints, &found) != 0 || found == nullptr) {
+        return QString();
+    }
+    char text[INET_ADDRSTRLEN] = {};
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text);
+    freeaddrinfo(found);
+    return QString::fromLatin1(text);
+}
+
+bool setParameter(CVESKDeviceInterface* device, const char* key, const QString& value) {
+    return device->SetParameter(key, value.toUtf8().constData());
+}
+
+}  // namespace
+
+ScaleSession::ScaleSession() : scale_(GetVESKScaleInstance()) {}
+
+ScaleSession::~ScaleSession() {
+    if (scale_ != nullptr) {
+        device()->StopListener();
+        device()->Disconnect();
+        device()->Release();
+    }
+}
+
+QString ScaleSession::parameter(const char* key) const {
+    return fromLibraryText(device()->GetParameter(key));
+}
+
+int ScaleSession::open(const ConnectionSpec& spec, QString* message) {
+    if (scale_ == nullptr) {
+        *message = QStringLiteral("the QELScale library could not create its scale object");
+        return ExitCode::kNoConnection;
+    }
+    connectionText_ = spec.archiveText();
+    device()->SetConnectionKind(static_cast<int32_t>(spec.kind));
+    switch (spec.kind) {
+        case ConnectionSpec::Kind::Serial:
+            return openSerial(spec, message);
+        case ConnectionSpec::Kind::Usb:
+            return openUsb(spec, message);
+        case ConnectionSpec::Kind::Ethernet:
+            return openEthernet(spec, message);
+    }
+    return ExitCode::kNoConnection;
+}
+
+bool ScaleSession::setLine(const ConnectionSpec& spec) {
+    bool ok = true;
+    if (!spec.baud.isEmpty()) {
+        ok = setParameter(device(), "baud", spec.baud) && ok;
+    }
+    if (!spec.parity.isEmpty()) {
+        ok = setParameter(device(), "parity", spec.parity) && ok;
+    }
+    if (!spec.bits.isEmpty()) {
+        ok = setParameter(device(), "bits", spec.bits) && ok;
+    }
+    return ok;
+}
+
+int ScaleSession::openSerial(const ConnectionSpec& spec, QString* message) {
+    if (!setParameter(device(), "COM", spec.serialPort) || !setLine(spec)) {
+        *message =
+            QStringLiteral("%1: the library refused these line settings").arg(spec.displayName());
+        return ExitCode::kNoConnection;
+    }
+    return connect(spec, message);
+}
+
+int ScaleSession::openUsb(const ConnectionSpec& spec, QString* message) {
+    // "?" means no converter list: no D2XX library or no converter attached.
+    bool counted = false;
+    const int count = parameter("count").toInt(&counted);
+    if (!counted || spec.usbDevice > count) {
+        const QString reason = failureReason();
+        *message = QStringLiteral("could not connect to %1: %2")
+                       .arg(spec.displayName(),
+                            !reason.isEmpty() ? reason
+                            : counted         ? QStringLiteral("%1 converter(s) found").arg(count)
+                                      : QStringLiteral("no FTDI converter found (is the D2XX "
+                                                       "library libftd2xx installed?)"));
+        return ExitCode::kNoConnection;
+    }
+    setParameter(device(), "device", QString::number(spec.usbDevice));
+    if (!setLine(spec)) {
+        *message =
+            QStringLiteral("%1: the library refused these line settings").arg(spec.displayName());
+        return ExitCode::kNoConnection;
+    }
+    return connect(spec, message);
+}
+
+int ScaleSession::openEthernet(const ConnectionSpec& spec, QString* message) {
+    const QString ip = ipv4Address(spec.host);
+    if (ip.isEmpty()) {
+        *message = QStringLiteral("could not connect to %1: the host name is not known")
+                       .arg(spec.displayName());
+        return ExitCode::kNoConnection;
+    }
+    try {
+        setParameter(device(), "protokol",
+                     spec.udp ? QStringLiteral("udp") : QStringLiteral("tcp"));
+        setParameter(device(), "ip", ip);
+        setParameter(device(), "port", QString::number(spec.port));
+        if (spec.broadcast) {
+            setParameter(device(), "routing", QStringLiteral("broadcast"));
+        }
+    } catch (const std::exception& error) {
+        *message =
+            QStringLiteral("%1: %2").arg(spec.displayName(), QString::fromUtf8(error.what()));
+        return ExitCode::kNoConnection;
+    }
+    const int opened = connect(spec, message);
+    return opened == ExitCode::kSuccess ? setModuleSerial(spec, message) : opened;
+}
+
+// The Ethernet module's serial side is set over its service channel, which
+// exists only while the connection is open.
+int ScaleSession::setModuleSerial(const ConnectionSpec& spec, QString* message) {
+    if (!spec.baud.isEmpty() && !setParameter(device(), "baud", spec.baud)) {
+        *message = QStringLiteral("the Ethernet module refused --baud %1").arg(spec.baud);
+        return ExitCode::kFailed;
+    }
+    if (!spec.parity.isEmpty() && !setParameter(device(), "parity", spec.parity)) {
+        *message = QStringLiteral("the Ethernet module refused --parity %1").arg(spec.parity);
+        return ExitCode::kFailed;
+    }
+    return ExitCode::kSuccess;
+}
+
+int ScaleSession::connect(const ConnectionSpec& spec, QString* message) {
+    if (device()->Connect()) {
+        return ExitCode::kSuccess;
+    }
+    // The library's reason names the port or address itself.
+    const QString reason = failureReason();
+    *message = reason.isEmpty() ? QStringLiteral(
+                                      "could not connect to %1: the connection could "
+                                      "not be opened")
+                                      .arg(spec.displayName())
+                                : QStringLiteral("could not connect: %1").arg(reason);
+    return ExitCode::kNoConnection;
+}
+
+// The library keeps the reason of its last failure under "error" as
+// "<code>: <port or address>: <reason>"; a library without that key answers
+// nothing.
+QString ScaleSession::failureReason() const {
+    return parameter("error").trimmed();
+}

@@ -61,7 +61,7 @@ Last%20Used=COM
 CONF
 
 # A Polish desktop, as the program's own texts are.
-XDG_CONFIG_HOME="$work/config" QT_QPA_PLATFORM=xcb LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 \
+XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" QT_QPA_PLATFORM=xcb LANG=pl_PL.UTF-8 LC_ALL=pl_PL.UTF-8 \
   xvfb-run -a -s "-screen 0 1280x900x24" \
   "$build/bin/vesktarvo-screenshot" "$out/vesktarvo-after-read.png" "$out/vesktarvo-settings.png" \
   "$out/vesktarvo-during-read.png" "$work/ttyPaced"

@@ -41,6 +41,9 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     QApplication application(argc, argv);
+    // The record archive's default file lies in the data folder named by these.
+    QApplication::setOrganizationName(QStringLiteral("VESK"));
+    QApplication::setApplicationName(QStringLiteral("Tarvo"));
     QApplication::setApplicationDisplayName(QStringLiteral("QEL Tarvo"));
     try {
         TMainForm form;

@@ -238,8 +238,10 @@ private slots:
             QStringList{"chbDataOd", "dtpDataOd",   "dtpCzasOd",    "chbDataDo",     "dtpDataDo",
                         "dtpCzasDo", "rgMasaItem0", "leMasaOd",     "leMasaDo",      "leIDod",
                         "leIDdo",    "leProdukt",   "leUzytkownik", "btnUstawienia", "btnOdczytaj",
-                        "PL",        "ENG"} +
-            settings + QStringList{"Zastosuj", "btnRefresh", "DBGrid1"};
+                        "chbPelnyOdczyt", "PL", "ENG"} +
+            settings +
+            QStringList{"Zastosuj", "btnRefresh", "btnPrzegladajArchiwum", "btnUstawieniaArchiwum",
+                        "DBGrid1"};
         QCOMPARE(tabStops(form, child<QWidget>(form, "chbDataOd")), expected);
     }
 

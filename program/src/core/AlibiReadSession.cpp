@@ -55,11 +55,12 @@ void AlibiReadSession::stopPreviousListener() {
     scale_->StopListener();
 }
 
-void AlibiReadSession::start(const ReadSetup& setup) {
+void AlibiReadSession::start(const ReadSetup& setup, std::shared_ptr<ReadListenerHook> hook) {
     ++readId_;
     listener_ = ListenerState{};
     listener_.readId = readId_;
     listener_.setup = setup;
+    listener_.hook = std::move(hook);
     {
         std::lock_guard lock(endMutex_);
         libraryEnded_ = false;
@@ -184,6 +185,13 @@ void AlibiReadSession::handleIdentity() {
             identity.recordCount = scale_->GetAlibiRecordCount();
             listener_.count = scale_->GetAlibiRecordCount();
             announced_ = listener_.count;
+            if (listener_.hook) {
+                listener_.hook->identityKnown(*scale_, identity);
+                if (stopRequested_) {
+                    // The operator's stop wins over an early end further down.
+                    scale_->EndAlibiReadAfter(std::numeric_limits<int64_t>::max());
+                }
+            }
             if (listener_.count > 0) {
                 listener_.layout =
                     RecordLayout::fromColumnLine(identity.recordHeader, listener_.setup->texts);
@@ -192,6 +200,7 @@ void AlibiReadSession::handleIdentity() {
     } catch (...) {
         if (claimEnd()) {
             listener_.ended = true;
+            tellHookTransferOver(false);
             device_->Disconnect();
             post([this, identity] { emit identityReceived(identity); });
             post([this] { emit tableFailed(); }, true);
@@ -201,6 +210,7 @@ void AlibiReadSession::handleIdentity() {
     if (identity.recordHeader.isEmpty()) {
         if (claimEnd()) {
             listener_.ended = true;
+            tellHookTransferOver(false);
             device_->Disconnect();
             post([this, identity] { emit identityReceived(identity); });
             post([this] { emit columnLineMissing(); }, true);
@@ -224,6 +234,8 @@ void AlibiReadSession::handleAllRecordsStored() {
     if (stopRequested_) {
         outcome.end = ReadEnd::Stopped;
     }
+    // A stopped read's early end is not the end of the memory.
+    tellHookTransferOver(!stopRequested_);
     copyRecords(*batch, outcome);
     device_->Disconnect();
     post([this, batch, outcome] { emit recordsCopied(batch, outcome); }, true);
@@ -263,6 +275,13 @@ void AlibiReadSession::copyRecords(RecordBatch& batch, ReadOutcome& outcome) {
     }
 }
 
+void AlibiReadSession::tellHookTransferOver(bool ended) {
+    if (listener_.hook && !listener_.hookTold) {
+        listener_.hookTold = true;
+        listener_.hook->transferOver(*scale_, ended);
+    }
+}
+
 // A scale that announced no records defines no table; should it send record
 // lines all the same, they get the fields of its column line.
 bool AlibiReadSession::ensureLayoutForStoredLines(ReadOutcome& outcome) {
@@ -285,6 +304,7 @@ void AlibiReadSession::handleNoAnswer() {
         return;
     }
     listener_.ended = true;
+    tellHookTransferOver(false);
     device_->Disconnect();
     post([this] { emit libraryFailed(); }, true);
 }
@@ -348,6 +368,7 @@ bool AlibiReadSession::abandonListener() {
 // The listener has been stopped and joined: the stored lines are the
 // caller's to read now. Only a table the read defined can take them.
 std::shared_ptr<RecordBatch> AlibiReadSession::copyAfterListener(ReadOutcome& outcome) {
+    tellHookTransferOver(false);
     auto batch = std::make_shared<RecordBatch>();
     outcome.announced = listener_.count;
     outcome.received = scale_->GetAlibiLineCount();

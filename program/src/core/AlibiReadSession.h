@@ -10,6 +10,7 @@
 
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
+#include "ReadListenerHook.h"
 #include "ReadOutcome.h"
 #include "RecordLayout.h"
 #include "RecordRows.h"
@@ -67,7 +68,9 @@ public:
     // Ends a listener that is still winding down; the device may then be
     // reconfigured safely.
     void stopPreviousListener();
-    void start(const ReadSetup& setup);
+    // `hook`, when given, works beside the session on the listener thread
+    // (see ReadListenerHook).
+    void start(const ReadSetup& setup, std::shared_ptr<ReadListenerHook> hook = {});
     // From start() until the UI thread has seen the read end.
     bool isRunning() const { return running_; }
     void setSilenceLimit(std::chrono::milliseconds limit) { silenceLimit_ = limit; }
@@ -114,6 +117,7 @@ private:
     void handleNoAnswer();
     void copyRecords(RecordBatch& batch, ReadOutcome& outcome);
     bool ensureLayoutForStoredLines(ReadOutcome& outcome);
+    void tellHookTransferOver(bool ended);
     void postProgress(int percent);
     // Marks the library's part as over unless the watchdog got there first.
     bool claimEnd();
@@ -142,6 +146,8 @@ private:
         std::optional<ReadSetup> setup;
         std::optional<RecordLayout> layout;
         qint64 count = 0;
+        std::shared_ptr<ReadListenerHook> hook;
+        bool hookTold = false;
         int lastPercent = -1;
         bool ended = false;
     } listener_;

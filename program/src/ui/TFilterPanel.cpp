@@ -9,6 +9,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include "ArchiveTexts.h"
 #include "DisplayFormats.h"
 #include "LanguageTexts.h"
 #include "NamedWidgets.h"
@@ -50,6 +51,7 @@ TFilterPanel::TFilterPanel(QWidget* parent) : QWidget(parent) {
     for (QPushButton* button : {btnUstawienia, btnOdczytaj, btnPrzerwij, btnCsvExport}) {
         bottom->addWidget(button);
     }
+    bottom->insertWidget(2, chbPelnyOdczyt);
     bottom->addStretch(1);
     bottom->addWidget(Label5);
     bottom->addWidget(lbLiczbaRekordow);
@@ -163,6 +165,8 @@ void TFilterPanel::buildActions(QWidget* parent) {
     btnUstawienia->setObjectName(QStringLiteral("btnUstawienia"));
     btnOdczytaj = new QPushButton(QStringLiteral("Odczytaj"), parent);
     btnOdczytaj->setObjectName(QStringLiteral("btnOdczytaj"));
+    chbPelnyOdczyt = new QCheckBox(QStringLiteral("Pełny odczyt"), parent);
+    chbPelnyOdczyt->setObjectName(QStringLiteral("chbPelnyOdczyt"));
     btnCsvExport = new QPushButton(QStringLiteral("Export do CSV"), parent);
     btnCsvExport->setObjectName(QStringLiteral("btnCsvExport"));
     btnCsvExport->setEnabled(false);
@@ -231,6 +235,8 @@ void TFilterPanel::applyCaptions(const LanguageTexts& texts) {
     Label5->setText(t("nrOfRecs"));
     btnUstawienia->setText(t("settings"));
     btnOdczytaj->setText(t("read"));
+    chbPelnyOdczyt->setText(ArchiveTexts::text(texts.language(), "fullRead"));
+    chbPelnyOdczyt->setToolTip(ArchiveTexts::text(texts.language(), "fullReadHint"));
     btnCsvExport->setText(t("exportToCSV"));
     btnPrzerwij->setText(t("stop"));
     labelOf(leIDdo)->setText(t("to"));

@@ -35,6 +35,8 @@ public:
     QPushButton* settingsButton() const { return btnUstawienia; }
     QPushButton* readButton() const { return btnOdczytaj; }
     QPushButton* exportButton() const { return btnCsvExport; }
+    // Checked: the next read fetches every record, also those in the archive.
+    QCheckBox* fullReadBox() const { return chbPelnyOdczyt; }
     QPushButton* stopButton() const { return btnPrzerwij; }
     // While a read runs, "Odczytaj" is disabled and the stop button shown.
     void showReadRunning(bool running);
@@ -78,6 +80,7 @@ private:
     TScaledImage* Image1 = nullptr;
     QPushButton* btnUstawienia = nullptr;
     QPushButton* btnOdczytaj = nullptr;
+    QCheckBox* chbPelnyOdczyt = nullptr;
     QPushButton* btnCsvExport = nullptr;
     QPushButton* btnPrzerwij = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "TMainForm.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "ArchivedReads.h"
 #include "ConnectionFailureText.h"
 #include "ConnectionNames.h"
 #include "ConnectionSetup.h"
@@ -21,6 +23,7 @@
 #include "RecordTableModel.h"
 #include "ScaleLibrary.h"
 #include "SettingsStore.h"
+#include "TArchiveControls.h"
 #include "TFilterPanel.h"
 #include "TReadPaceWatch.h"
 #include "TReadStatusBar.h"
@@ -30,6 +33,7 @@
 TMainForm::TMainForm(const QStringList& librarySearchDirs, QWidget* parent) : QMainWindow(parent) {
     buildWindow();
     bindLibrary(librarySearchDirs);
+    connectArchive();
     ReadStoredSettings();
     RefreshPortLists();
     PanUstawienia->setFlagIcons(Pictures::flag(0), Pictures::flag(1));
@@ -159,11 +163,23 @@ void TMainForm::connectReadSession() {
         EndReadInError();
     });
     connect(session, &AlibiReadSession::parsingStarted, this, [this] { ReadStatus(1); });
-    connect(session, &AlibiReadSession::recordsCopied, this, &TMainForm::FillRecordTable);
+    // The rows of a read, whichever way it ended, come through the archive
+    // (connectArchive).
     connect(session, &AlibiReadSession::libraryFailed, this,
             [this] { endReadWithoutAnswer(nullptr); });
-    connect(session, &AlibiReadSession::silenceTimedOut, this, &TMainForm::FillRecordTable);
-    connect(session, &AlibiReadSession::stopped, this, &TMainForm::FillRecordTable);
+}
+
+// Reads go through the archive, which hands the rows on; its controls live
+// in the settings panel and the status bar.
+void TMainForm::connectArchive() {
+    reads_ = std::make_unique<ArchivedReads>(*session_);
+    archiveControls_ = new TArchiveControls(
+        *reads_, *PanUstawienia->archiveGroup(), *StatusBar1, texts_, formats_,
+        [this] { return session_->isRunning() || reads_->isBusy(); }, this);
+    connect(reads_.get(), &ArchivedReads::rowsReady, this, &TMainForm::FillRecordTable);
+    connect(reads_.get(), &ArchivedReads::fullReadNeeded, this, &TMainForm::btnOdczytajClick);
+    connect(reads_.get(), &ArchivedReads::memoryLoaded, this, &TMainForm::ShowArchivedMemory);
+    archiveControls_->openStored();
 }
 
 // ---- creation steps --------------------------------------------------------
@@ -212,6 +228,7 @@ void TMainForm::ApplyLanguage() {
     Panel1->setRecordCount(QStringLiteral("---"));
     PanUstawienia->showIdentity(QStringLiteral("---"), QStringLiteral("---"),
                                 QStringLiteral("---"));
+    archiveControls_->applyLanguage();
 }
 
 void TMainForm::SaveLanguage(const QString& language) {
@@ -247,7 +264,7 @@ void TMainForm::btnRefreshClick() {
 void TMainForm::RefreshPortLists(bool onlyPresentPaths) {
     // A read in progress uses the device's transport, which a change of the
     // connection kind would destroy under it.
-    if (session_->isRunning()) {
+    if (session_->isRunning() || reads_->isBusy()) {
         return;
     }
     session_->stopPreviousListener();
@@ -276,8 +293,9 @@ void TMainForm::ZastosujClick() {
 
 // ---- reading ---------------------------------------------------------------
 
+// Also the full read that replaces a read the archive did not fit.
 void TMainForm::btnOdczytajClick() {
-    if (session_->isRunning()) {
+    if (session_->isRunning() || reads_->isBusy()) {
         return;
     }
     // A listener still winding down must not see its transport replaced.
@@ -303,7 +321,9 @@ void TMainForm::btnOdczytajClick() {
         return;
     }
     tableFill_.start(texts_);
-    session_->start(ReadSetup{texts_, formats_});
+    const bool full = Panel1->fullReadBox()->isChecked();
+    reads_->start(ReadSetup{texts_, formats_}, full ? ReadMode::Full : ReadMode::Automatic,
+                  TArchiveControls::connectionText(readChoice_));
     paceWatch_->start(texts_, formats_);
 }
 
@@ -401,6 +421,22 @@ void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
         return;
     }
     ReadStatus(1);
+}
+
+// An archived memory, browsed without a scale: the grid shows it as a read
+// of it would have.
+void TMainForm::ShowArchivedMemory(const ArchivedMemoryRows& rows) {
+    if (!rows.problem.ok() || !rows.batch || rows.language != texts_.language() ||
+        session_->isRunning() || reads_->isBusy()) {
+        return;
+    }
+    tableFill_.start(texts_);
+    ClientDataSet1->defineFields(rows.layout);
+    PanUstawienia->showIdentity(rows.identity.type, QString::number(rows.identity.serialNumber),
+                                rows.identity.productionDate);
+    ReadOutcome whole;
+    whole.announced = whole.received = static_cast<qint64>(rows.batch->rows.size());
+    FillRecordTable(rows.batch, whole);
 }
 
 void TMainForm::EndReadInError() {

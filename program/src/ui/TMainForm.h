@@ -12,12 +12,15 @@
 #include "ReadTableFill.h"
 #include "TSettingsPanel.h"
 
+class ArchivedReads;
+struct ArchivedMemoryRows;
 class CVESKDeviceInterface;
 class CVESKScaleInterface;
 class QFileDialog;
 class QTableView;
 class RecordFilterProxy;
 class RecordTableModel;
+class TArchiveControls;
 class TFilterPanel;
 class TReadPaceWatch;
 class TReadStatusBar;
@@ -57,6 +60,7 @@ public:
     // The user's formats; tests may fix them.
     void setDisplayFormats(const DisplayFormats& formats);
     AlibiReadSession& readSession() { return *session_; }
+    ArchivedReads& archivedReads() { return *reads_; }
 
 public slots:
     void btnOdczytajClick();
@@ -75,6 +79,7 @@ private:
     void buildSaveDialog();
     void connectHandlers();
     void connectReadSession();
+    void connectArchive();
 
     // Creation steps.
     void bindLibrary(const QStringList& searchDirs);
@@ -96,6 +101,7 @@ private:
     void ShowDeviceInfo(const DeviceIdentity& identity);
     void DefineRecordFields(const RecordLayout& layout);
     void FillRecordTable(const std::shared_ptr<RecordBatch>& batch, const ReadOutcome& outcome);
+    void ShowArchivedMemory(const ArchivedMemoryRows& rows);
     void EndReadInError();
     void endReadWithoutAnswer(const ReadOutcome* outcome);
     void showReadRunning(bool running);
@@ -115,7 +121,10 @@ private:
 
     CVESKScaleInterface* ScaleObject = nullptr;
     CVESKDeviceInterface* deviceInterface = nullptr;
+    // Declared first, destroyed last: the session stops its listener before.
+    std::unique_ptr<ArchivedReads> reads_;
     std::unique_ptr<AlibiReadSession> session_;
+    TArchiveControls* archiveControls_ = nullptr;
     qint64 AlibiCount = 0;
 
     TFilterPanel* Panel1 = nullptr;

@@ -14,6 +14,7 @@
 
 #include "ConnectionNames.h"
 #include "NamedWidgets.h"
+#include "TArchiveGroup.h"
 #include "TLabelledList.h"
 
 using NamedWidgets::group;
@@ -84,6 +85,8 @@ QWidget* TSettingsPanel::buildContent() {
     btnRefresh = new QPushButton(QStringLiteral("Wykryj porty COM i USB"), content);
     btnRefresh->setObjectName(QStringLiteral("btnRefresh"));
     column->addWidget(btnRefresh);
+    gbArchiwum = new TArchiveGroup(content);
+    column->addWidget(gbArchiwum);
     column->addStretch(1);
     return content;
 }
@@ -251,6 +254,7 @@ void TSettingsPanel::applyCaptions(const LanguageTexts& texts) {
     Label9->setText(t("ipAdrr"));
     Zastosuj->setText(t("saveSet"));
     btnRefresh->setText(t("refresh"));
+    gbArchiwum->applyCaptions(texts.language());
     nameControls();
 }
 

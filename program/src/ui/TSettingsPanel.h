@@ -13,6 +13,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QToolButton;
+class TArchiveGroup;
 
 // The connection the operator chose in the settings panel, as its controls
 // show it.
@@ -54,6 +55,7 @@ public:
                       bool onlyPresentPaths = false);
 
     ConnectionChoice choice() const;
+    TArchiveGroup* archiveGroup() const { return gbArchiwum; }
     // The values a save stores for the chosen kind; empty when none is chosen.
     QList<QPair<QString, QString>> valuesToStore() const;
 
@@ -119,4 +121,5 @@ private:
     QLineEdit* port = nullptr;
     QPushButton* Zastosuj = nullptr;
     QPushButton* btnRefresh = nullptr;
+    TArchiveGroup* gbArchiwum = nullptr;
 };

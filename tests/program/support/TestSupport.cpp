@@ -17,16 +17,25 @@
 #include "RecordConversion.h"
 #include "RecordTableModel.h"
 #include "SettingsStore.h"
+#include "ArchivedReads.h"
 #include "TMainForm.h"
 
 TemporarySettings::TemporarySettings() {
-    QStandardPaths::setTestModeEnabled(true);
     activate();
 }
 
+// The user's data folder (where the record archive lives by default) moves
+// into the folder too, so that every test process starts with an archive of
+// its own and no two test programs share one.
 void TemporarySettings::activate() {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir_.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path());
+    qputenv("XDG_DATA_HOME", QDir(dir_.path()).filePath(QStringLiteral("data")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", QDir(dir_.path()).filePath(QStringLiteral("cache")).toLocal8Bit());
+}
+
+QString TemporarySettings::dataDir() const {
+    return QDir(dir_.path()).filePath(QStringLiteral("data"));
 }
 
 QString TemporarySettings::fileName() const {
@@ -35,6 +44,7 @@ QString TemporarySettings::fileName() const {
 
 void TemporarySettings::clear() {
     QFile::remove(fileName());
+    QDir(dataDir()).removeRecursively();
 }
 
 void TemporarySettings::writeRaw(const QByteArray& contents) {
@@ -174,7 +184,17 @@ bool readScale(TMainForm& form, int timeoutMs) {
         return false;
     }
     QTest::mouseClick(button, Qt::LeftButton);
-    return QTest::qWaitFor([&] { return button->isEnabled(); }, timeoutMs);
+    return QTest::qWaitFor([&] { return button->isEnabled(); }, timeoutMs) &&
+           waitForArchive(form, timeoutMs);
+}
+
+bool waitForArchive(TMainForm& form, int timeoutMs) {
+    QObject context;
+    bool done = false;
+    // The archive runs its jobs in order: this one answers after the others.
+    form.archivedReads().archiveThread().run<int>([](RecordArchive&) { return 0; }, &context,
+                                                  [&done](int) { done = true; });
+    return QTest::qWaitFor([&] { return done; }, timeoutMs);
 }
 
 std::unique_ptr<TMainForm> windowAfterRead(const QString& port) {

@@ -17,16 +17,20 @@
 class QWidget;
 class QFileDialog;
 
-// Points every QSettings("VESK", "Tarvo") of this process at a temporary
-// folder, so that no test touches the user's own settings.
+// Points every QSettings("VESK", "Tarvo") of this process, and the user's
+// data folder with the default record archive, at a temporary folder, so
+// that no test touches the user's own settings or archive.
 class TemporarySettings {
 public:
     TemporarySettings();
     // Points the settings at this folder again (after a test moved them).
     void activate();
     QString fileName() const;
-    // Removes the stored settings: the next window starts as on a new machine.
+    // Removes the stored settings and the default archive: the next window
+    // starts as on a new machine.
     void clear();
+    // What QStandardPaths takes for the user's data folder.
+    QString dataDir() const;
     // Writes the raw settings file (INI) for a start from prepared values.
     void writeRaw(const QByteArray& contents);
 
@@ -106,9 +110,12 @@ T* child(const QObject& parent, const char* name) {
 // settings panel would, so that the next window is ready to read it.
 void presetSerialConnection(const QString& port, const QString& baud = QStringLiteral("9600"));
 
-// Presses the read button and waits for the read to end (success or error).
-// False when it does not end within the time.
+// Presses the read button and waits for the read to end (success or error)
+// and for the record archive to have filed it. False when that does not
+// happen within the time.
 bool readScale(TMainForm& form, int timeoutMs = 30000);
+// Waits until the window's record archive has done every job queued so far.
+bool waitForArchive(TMainForm& form, int timeoutMs = 30000);
 
 // A window with Polish formats that has read the scale on this line
 // (presetSerialConnection, then readScale); null when the read did not end.

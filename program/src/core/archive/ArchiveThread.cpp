@@ -35,10 +35,14 @@ void ArchiveThread::loadSnapshot(QObject* context, Done<ArchiveResult<ArchiveSna
         [](RecordArchive& archive) { return archive.loadSnapshot(); }, context, std::move(done));
 }
 
-void ArchiveThread::write(FinishedRead read, QObject* context, Done<WriteOutcome> done) {
+void ArchiveThread::write(FinishedRead read, QObject* context, Done<WriteOutcome> done,
+                          ArchiveWriter::Progress progress) {
     auto shared = std::make_shared<const FinishedRead>(std::move(read));
-    run<WriteOutcome>([shared](RecordArchive& archive) { return archive.write(*shared); }, context,
-                      std::move(done));
+    run<WriteOutcome>(
+        [shared, progress = std::move(progress)](RecordArchive& archive) {
+            return archive.write(*shared, progress);
+        },
+        context, std::move(done));
 }
 
 void ArchiveThread::loadRecords(qint64 memoryId, qint64 belowNumber, QObject* context,

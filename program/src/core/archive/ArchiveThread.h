@@ -49,7 +49,9 @@ public:
     void open(const ArchiveConfig& config, QObject* context, Done<ArchiveProblem> done);
     void integrityCheck(QObject* context, Done<ArchiveProblem> done);
     void loadSnapshot(QObject* context, Done<ArchiveResult<ArchiveSnapshot>> done);
-    void write(FinishedRead read, QObject* context, Done<WriteOutcome> done);
+    // `progress` runs on the archive's thread, inside the write's transaction.
+    void write(FinishedRead read, QObject* context, Done<WriteOutcome> done,
+               ArchiveWriter::Progress progress = {});
     void loadRecords(qint64 memoryId, qint64 belowNumber, QObject* context,
                      Done<ArchiveResult<RecordSet>> done);
     void loadMemory(qint64 memoryId, QObject* context, Done<ArchiveResult<MemoryContent>> done);

@@ -1,7 +1,6 @@
 #include "TMainForm.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,7 +13,6 @@
 #include "ConnectionFailureText.h"
 #include "ConnectionNames.h"
 #include "ConnectionSetup.h"
-#include "CsvExport.h"
 #include "Pictures.h"
 #include "QELScale.h"
 #include "ReadEndMessages.h"
@@ -27,6 +25,7 @@
 #include "TFilterPanel.h"
 #include "TReadPaceWatch.h"
 #include "TReadStatusBar.h"
+#include "TRecordGrid.h"
 #include "TSettingsPanel.h"
 #include "WindowMemory.h"
 
@@ -80,50 +79,15 @@ void TMainForm::buildWindow() {
     setCentralWidget(central);
     StatusBar1 = new TReadStatusBar(this);
     setStatusBar(StatusBar1);
-    buildSaveDialog();
 }
 
 void TMainForm::buildGrid() {
-    ClientDataSet1 = new RecordTableModel(this);
-    ClientDataSet1->setObjectName(QStringLiteral("ClientDataSet1"));
-    DataSource1 = new RecordFilterProxy(ClientDataSet1, this);
-    DataSource1->setObjectName(QStringLiteral("DataSource1"));
-    DBGrid1 = new QTableView(this);
-    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setModel(DataSource1);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid1->setTabKeyNavigation(true);
-    DBGrid1->setShowGrid(true);
-    DBGrid1->setWordWrap(false);
-    DBGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QHeaderView* titles = DBGrid1->horizontalHeader();
-    titles->setSectionResizeMode(QHeaderView::Interactive);
-    titles->setSectionsClickable(true);
-    titles->setHighlightSections(true);
-    titles->setSectionsMovable(false);
-    titles->setDefaultSectionSize(90);
-    // Column widths follow the rows on screen, not all of a million.
-    titles->setResizeContentsPrecision(100);
-    // Unsorted until the operator clicks a title: rows in arrival order.
-    titles->setSortIndicator(-1, Qt::AscendingOrder);
-    DBGrid1->setSortingEnabled(true);
-    QHeaderView* indicator = DBGrid1->verticalHeader();
-    // Fixed row heights keep a grid of a million rows fast.
-    indicator->setSectionResizeMode(QHeaderView::Fixed);
-    indicator->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 4);
+    grid_ = new TRecordGrid(this);
+    ClientDataSet1 = grid_->table();
+    DataSource1 = grid_->shown();
+    DBGrid1 = grid_->view();
     formats_ = DisplayFormats();
     ClientDataSet1->setDisplayFormats(formats_);
-}
-
-void TMainForm::buildSaveDialog() {
-    SaveCSVDialog = new QFileDialog(this);
-    SaveCSVDialog->setObjectName(QStringLiteral("SaveCSVDialog"));
-    SaveCSVDialog->setNameFilter(QStringLiteral("csv (*.csv)"));
-    SaveCSVDialog->setFileMode(QFileDialog::AnyFile);
-    SaveCSVDialog->setAcceptMode(QFileDialog::AcceptSave);
-    SaveCSVDialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-    SaveCSVDialog->setOption(QFileDialog::DontUseNativeDialog, true);
 }
 
 void TMainForm::connectHandlers() {
@@ -496,26 +460,5 @@ void TMainForm::chbDataClick() {
 }
 
 void TMainForm::btnCsvExportClick() {
-    // A closed table (after a language switch) shows no columns: nothing to write.
-    if (!ClientDataSet1->isOpen()) {
-        return;
-    }
-    if (SaveCSVDialog->exec() != QDialog::Accepted) {
-        return;
-    }
-    const QStringList chosen = SaveCSVDialog->selectedFiles();
-    if (chosen.isEmpty() || chosen.first().isEmpty()) {
-        return;
-    }
-    const QString path = csvFileNameFor(chosen.first());
-    // The file holds what the filter controls ask for, even a change made
-    // just before the click.
-    DataSource1->applyPendingChanges();
-    const CsvExportResult result = ExportGridToCsv(*DataSource1, *ClientDataSet1, path);
-    if (!result.ok) {
-        QMessageBox box(QMessageBox::Warning, texts_.text(u"error"),
-                        path + QLatin1String("\n") + result.error, QMessageBox::Ok, this);
-        box.setObjectName(QStringLiteral("ExportMessage"));
-        box.exec();
-    }
+    grid_->exportShownRows(texts_);
 }

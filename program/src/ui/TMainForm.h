@@ -16,7 +16,6 @@ class ArchivedReads;
 struct ArchivedMemoryRows;
 class CVESKDeviceInterface;
 class CVESKScaleInterface;
-class QFileDialog;
 class QTableView;
 class RecordFilterProxy;
 class RecordTableModel;
@@ -24,6 +23,7 @@ class TArchiveControls;
 class TFilterPanel;
 class TReadPaceWatch;
 class TReadStatusBar;
+class TRecordGrid;
 class TSettingsPanel;
 class WindowMemory;
 
@@ -76,7 +76,6 @@ private:
     // Window construction.
     void buildWindow();
     void buildGrid();
-    void buildSaveDialog();
     void connectHandlers();
     void connectReadSession();
     void connectArchive();
@@ -129,11 +128,11 @@ private:
 
     TFilterPanel* Panel1 = nullptr;
     TSettingsPanel* PanUstawienia = nullptr;
+    TRecordGrid* grid_ = nullptr;
     QTableView* DBGrid1 = nullptr;
     RecordTableModel* ClientDataSet1 = nullptr;
     RecordFilterProxy* DataSource1 = nullptr;
     TReadStatusBar* StatusBar1 = nullptr;
     TReadPaceWatch* paceWatch_ = nullptr;
-    QFileDialog* SaveCSVDialog = nullptr;
     WindowMemory* windowMemory_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -328,6 +329,47 @@ private slots:
         QVERIFY_ARCHIVE_OK(scales.problem);
         QCOMPARE(scales.value.at(0).memories.at(0).recordCount, shown);
         QCOMPARE(scales.value.at(0).memories.at(0).newestNumber, qint64(300));
+    }
+
+    // The archive is slow to give its snapshot: the stop still ends the read
+    // at once, before the scale was asked for anything, and the next read works.
+    void aStopWhileTheArchiveIsAwaitedEndsTheReadAtOnce() {
+        QFETCH_GLOBAL(QString, backendName);
+        if (backendName != u"sqlite") {
+            QSKIP("the archive is kept busy the same way on both backends");
+        }
+        ARCHIVE_BACKEND_NAMED(backend, backendName);
+        config_ = backend.freshArchive();
+        startScale({"--records", "20", "--seed", "7"});
+        openWindow();
+        QVERIFY(readAndArchive());
+        ArchivedReads& reads = form_->archivedReads();
+        QObject context;
+        reads.archiveThread().run<int>(
+            [](RecordArchive&) {
+                QThread::msleep(3000);
+                return 0;
+            },
+            &context, [](int) {});
+        const qint64 mark = traceSize();
+        auto* read = child<QPushButton>(*form_, "btnOdczytaj");
+        auto* stop = child<QPushButton>(*form_, "btnPrzerwij");
+        QTest::mouseClick(read, Qt::LeftButton);
+        QVERIFY(!stop->isHidden() && stop->isEnabled());
+        QElapsedTimer sinceStop;
+        sinceStop.start();
+        QTest::mouseClick(stop, Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return read->isEnabled(); }, 1000));
+        QVERIFY2(sinceStop.elapsed() < 1000, "the stop waited for the archive");
+        QCOMPARE(form_->stateText(), QStringLiteral("Przerwano"));
+        QVERIFY(stop->isHidden());
+        QCOMPARE(requestsSince(mark), 0);
+        // The snapshot that comes late starts nothing; the next read is whole.
+        QTest::qWait(3200);
+        QCOMPARE(requestsSince(mark), 0);
+        QVERIFY(readAndArchive());
+        QCOMPARE(form_->stateText(), QStringLiteral("Sukces!"));
+        QCOMPARE(gridRows(*form_).size(), 20);
     }
 
     void theArchiveCanBeBrowsedWithNoScaleAttached() {

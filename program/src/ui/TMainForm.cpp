@@ -94,7 +94,7 @@ void TMainForm::connectHandlers() {
     connect(Panel1->readButton(), &QPushButton::clicked, this, &TMainForm::btnOdczytajClick);
     connect(Panel1->settingsButton(), &QPushButton::clicked, this, &TMainForm::btnUstawieniaClick);
     connect(Panel1->exportButton(), &QPushButton::clicked, this, &TMainForm::btnCsvExportClick);
-    connect(Panel1->stopButton(), &QPushButton::clicked, session_.get(), &AlibiReadSession::stop);
+    connect(Panel1->stopButton(), &QPushButton::clicked, this, &TMainForm::btnPrzerwijClick);
     connect(Panel1, &TFilterPanel::filterChanged, this, &TMainForm::chbDataClick);
     connect(PanUstawienia, &TSettingsPanel::refreshRequested, this, &TMainForm::btnRefreshClick);
     connect(PanUstawienia, &TSettingsPanel::saveRequested, this, &TMainForm::ZastosujClick);
@@ -289,6 +289,19 @@ void TMainForm::btnOdczytajClick() {
     reads_->start(ReadSetup{texts_, formats_}, full ? ReadMode::Full : ReadMode::Automatic,
                   TArchiveControls::connectionText(readChoice_));
     paceWatch_->start(texts_, formats_);
+}
+
+void TMainForm::btnPrzerwijClick() {
+    // While the archive's snapshot is awaited no dialogue runs yet: the line
+    // can be let go at once.
+    if (reads_->cancelStart()) {
+        deviceInterface->Disconnect();
+        showReadRunning(false);
+        setReadState(ReadState::Stopped);
+        StatusBar1->setProgress(0);
+        return;
+    }
+    session_->stop();
 }
 
 // Without a connection kind there is nothing sound to read: the operator is

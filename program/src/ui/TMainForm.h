@@ -64,6 +64,7 @@ public:
 
 public slots:
     void btnOdczytajClick();
+    void btnPrzerwijClick();
     void btnUstawieniaClick();
     void btnRefreshClick();
     void btnCsvExportClick();

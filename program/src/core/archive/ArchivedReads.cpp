@@ -104,6 +104,17 @@ bool ArchivedReads::isBusy() const {
     return false;
 }
 
+bool ArchivedReads::cancelStart() {
+    if (phase_ != Phase::Snapshot) {
+        return false;
+    }
+    snapshotTimer_.stop();
+    ++serial_;  // the snapshot, when it comes, is for no read
+    phase_ = Phase::Idle;
+    fallback_.reset();
+    return true;
+}
+
 void ArchivedReads::readEnded() {
     onReadFailed();
 }

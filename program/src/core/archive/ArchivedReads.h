@@ -66,6 +66,9 @@ public:
     void start(const ReadSetup& setup, ReadMode mode, const QString& connection);
     // From start() until the rows are ready or the read failed.
     bool isBusy() const;
+    // The operator stopped a read that still waits for the archive's
+    // snapshot: no dialogue has begun, and none will. False once it has.
+    bool cancelStart();
     // A read that ended by a way of its own (the operator stopped it): files
     // the records it got. The session's own ends need no call.
     void readEnded();

@@ -286,13 +286,7 @@ private slots:
         // The archive's thread is busy for longer than a read waits for it.
         ArchivedReads& reads = form_->archivedReads();
         reads.setSnapshotWait(300);
-        QObject context;
-        reads.archiveThread().run<int>(
-            [](RecordArchive&) {
-                QThread::msleep(2500);
-                return 0;
-            },
-            &context, [](int) {});
+        keepTheArchiveBusy(2500);
         QSignalSpy notices(&reads, &ArchivedReads::noticeChanged);
         const qint64 mark = traceSize();
         QVERIFY(readAndArchive());
@@ -343,14 +337,7 @@ private slots:
         startScale({"--records", "20", "--seed", "7"});
         openWindow();
         QVERIFY(readAndArchive());
-        ArchivedReads& reads = form_->archivedReads();
-        QObject context;
-        reads.archiveThread().run<int>(
-            [](RecordArchive&) {
-                QThread::msleep(3000);
-                return 0;
-            },
-            &context, [](int) {});
+        keepTheArchiveBusy(3000);
         const qint64 mark = traceSize();
         auto* read = child<QPushButton>(*form_, "btnOdczytaj");
         auto* stop = child<QPushButton>(*form_, "btnPrzerwij");
@@ -552,6 +539,16 @@ private:
     }
 
     // Reads and waits until the archive has filed `writes` reads.
+    // The archive's thread works on something else for that long.
+    void keepTheArchiveBusy(unsigned long milliseconds) {
+        form_->archivedReads().archiveThread().run<int>(
+            [milliseconds](RecordArchive&) {
+                QThread::msleep(milliseconds);
+                return 0;
+            },
+            &busyContext_, [](int) {});
+    }
+
     bool readAndArchive(int writes = 1) {
         QSignalSpy filed(&form_->archivedReads(), &ArchivedReads::readArchived);
         return readScale(*form_) &&
@@ -599,6 +596,7 @@ private:
     QString trace_;
     int scales_ = 0;
     std::unique_ptr<ScaleSimProcess> sim_;
+    QObject busyContext_;  // outlives the window and its archive thread
     std::unique_ptr<TMainForm> form_;
 };
 

@@ -71,7 +71,7 @@ Result ReadAll(const std::vector<std::string>& simArgs) {
     ScaleSimProcess sim(simArgs);
     CVESKScaleInterface* scale = GetVESKScaleInstance();
     CVESKDeviceInterface* device = scale;
-    device->SetConnectionKind(0);
+    device->SetConnectionKind(qelscale::kConnectionSerial);
     device->SetParameter("COM", sim.PtyPath().c_str());
     device->SetParameter("baud", "9600");
     if (!device->Connect()) {
@@ -84,15 +84,17 @@ Result ReadAll(const std::vector<std::string>& simArgs) {
     scale->StartAlibiRead(OnProgress, OnStatus);
     {
         std::unique_lock lock(mutex);
-        done.wait_for(lock, std::chrono::minutes(10),
-                      [] { return lastStatus == 1 || lastStatus == 2; });
+        done.wait_for(lock, std::chrono::minutes(10), [] {
+            return lastStatus == qelscale::kAlibiRecordsStored ||
+                   lastStatus == qelscale::kAlibiNoAnswer;
+        });
     }
     Result result;
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.records = scale->GetAlibiRecordCount();
     result.rssGrowthKiB = ResidentKiB() - rssBefore;
-    if (lastStatus != 1) {
+    if (lastStatus != qelscale::kAlibiRecordsStored) {
         std::fprintf(stderr, "the read did not complete (status %d)\n", lastStatus);
         std::exit(1);
     }

@@ -42,7 +42,7 @@ ReadFigures readInto(CVESKScaleInterface* scale, RecordTableModel& table, qint64
     ScaleSimProcess sim(std::vector<std::string>{"--pty", "--any-baud", "--records",
                                                  std::to_string(records), "--seed", "11"});
     CVESKDeviceInterface* device = scale;
-    device->SetConnectionKind(0);
+    device->SetConnectionKind(qelscale::kConnectionSerial);
     device->SetParameter("COM", sim.PtyPath().c_str());
     device->SetParameter("baud", "115200");
     device->SetParameter("parity", "N");

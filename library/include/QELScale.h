@@ -61,6 +61,56 @@
 #define QELSCALE_API __attribute__((visibility("default")))
 #endif
 
+// The numbers that cross the boundary as int32_t, by name. They are plain
+// values: a caller built with any C++ standard can use them, and the library
+// exports nothing more for them.
+namespace qelscale {
+
+// SetConnectionKind.
+constexpr int32_t kConnectionSerial = 0;    // "RS232": a serial line
+constexpr int32_t kConnectionUsb = 1;       // "USB": an FTDI D2XX converter
+constexpr int32_t kConnectionEthernet = 2;  // "ETH": the scale's Ethernet module
+
+// The StatusCallback of StartAlibiRead.
+constexpr int32_t kAlibiHeaderReceived = 0;  // identity and count known, records follow
+constexpr int32_t kAlibiRecordsStored = 1;   // all records stored, line settings restored
+constexpr int32_t kAlibiNoAnswer = 2;        // the scale did not answer; nothing more comes
+
+// The StatusCallback of the scale's UpdateFirmware (ethernetModule false).
+constexpr int32_t kFirmwareComplete = 2;          // "f3", or silence after the last line
+constexpr int32_t kFirmwareLineRefusedTwice = 3;  // the same line refused twice
+constexpr int32_t kFirmwareLineUnanswered = 4;    // no answer to a line sent twice
+constexpr int32_t kFirmwareUnexpectedReply = 5;   // or the switch to 115200 baud failed
+
+// The StatusCallback of the Ethernet module's UpdateFirmware (ethernetModule
+// true); every load ends with exactly one of them.
+constexpr int32_t kModuleLoadDone = 2;         // module back in normal mode, line closed
+constexpr int32_t kModuleImageUnreadable = 5;  // or a block answered with neither A nor F
+constexpr int32_t kModuleNoLoadingMode = 6;    // no loading mode after the switch
+constexpr int32_t kModuleLoadRefused = 7;      // "L" not accepted
+constexpr int32_t kModuleEndRefused = 8;       // "E" not accepted
+constexpr int32_t kModuleQueryRefused = 9;     // "Q" not accepted
+constexpr int32_t kModuleNoNormalMode = 10;    // no normal mode after the end
+constexpr int32_t kModuleBlockRefused = 12;    // a block answered with "F"
+
+// AlibiRecord::unit and WeighingResult::unit.
+constexpr int32_t kUnitNone = 0;
+constexpr int32_t kUnitCarat = 1;        // ct
+constexpr int32_t kUnitMilligram = 2;    // mg
+constexpr int32_t kUnitGram = 3;         // g
+constexpr int32_t kUnitKilogram = 4;     // kg
+constexpr int32_t kUnitPound = 5;        // lb
+constexpr int32_t kUnitOunce = 6;        // oz
+constexpr int32_t kUnitTroyOunce = 7;    // ozt
+constexpr int32_t kUnitGrain = 8;        // gr
+constexpr int32_t kUnitPennyweight = 9;  // dwt
+constexpr int32_t kUnitNewton = 14;      // N
+
+// The baud rates every transport accepts for "baud", slowest first.
+constexpr int32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+}  // namespace qelscale
+
 // The scale's identity. GetDeviceInfo fills type, serialNumber, productionDate
 // and recordHeader (the column line of the last alibi read); ReadSW9 fills all
 // seven fields from the scale's identity lines.

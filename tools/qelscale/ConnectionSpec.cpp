@@ -8,10 +8,16 @@
 
 namespace {
 
-const QStringList kBaudRates{QStringLiteral("1200"),  QStringLiteral("2400"),
-                             QStringLiteral("4800"),  QStringLiteral("9600"),
-                             QStringLiteral("19200"), QStringLiteral("38400"),
-                             QStringLiteral("57600"), QStringLiteral("115200")};
+// The library's rates, as the command line spells them.
+QStringList baudTexts() {
+    QStringList texts;
+    for (const int32_t rate : qelscale::kBaudRates) {
+        texts << QString::number(rate);
+    }
+    return texts;
+}
+
+const QStringList kBaudRates = baudTexts();
 
 // "COM3" stands for the third serial port; anything else is a device path.
 // A bare name such as ttyUSB0 is looked for in /dev when it is not a file here.

@@ -3,12 +3,19 @@
 #include <QString>
 #include <optional>
 
+#include "QELScale.h"
+
 struct Invocation;
 
 // Where the scale is and how to talk to it, checked from the command line
 // before anything is opened.
 struct ConnectionSpec {
-    enum class Kind { Serial = 0, Usb = 1, Ethernet = 2 };
+    // The library's own kinds, so that one converts to the other.
+    enum class Kind {
+        Serial = qelscale::kConnectionSerial,
+        Usb = qelscale::kConnectionUsb,
+        Ethernet = qelscale::kConnectionEthernet,
+    };
 
     Kind kind = Kind::Serial;
     // Serial: the library's "COM" value, a device path or a port number.

@@ -89,13 +89,13 @@ int runPorts(const Invocation& invocation) {
     }
     CVESKDeviceInterface* device = scale;
     QString text;
-    device->SetConnectionKind(0);
+    device->SetConnectionKind(qelscale::kConnectionSerial);
     // One port per CR LF ended line.
     for (const QString& port : fromLibraryText(device->GetParameter("comports"))
                                    .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
         text += QStringLiteral("serial\t%1\n").arg(port);
     }
-    device->SetConnectionKind(1);
+    device->SetConnectionKind(qelscale::kConnectionUsb);
     bool counted = false;
     const int converters = fromLibraryText(device->GetParameter("count")).toInt(&counted);
     for (int n = 1; counted && n <= converters; ++n) {

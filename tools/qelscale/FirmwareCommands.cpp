@@ -18,7 +18,6 @@ namespace {
 // Every phase of both uploads reports a status on silence within a few
 // seconds (the module's load waits 2 s after its end); this is far beyond.
 constexpr auto kUploadIdle = std::chrono::seconds(20);
-constexpr int32_t kUploadComplete = 2;
 constexpr qint64 kModuleBlockSize = 128;
 
 // The scale's upload sends the file's lines; an end of line at the very end
@@ -57,11 +56,11 @@ Upload awaitUpload(const QString& unit, long long total) {
 
 QString scaleUploadFailure(int32_t status, long long line) {
     switch (status) {
-        case 3:
+        case qelscale::kFirmwareLineRefusedTwice:
             return QStringLiteral("the scale refused firmware line %1 twice").arg(line);
-        case 4:
+        case qelscale::kFirmwareLineUnanswered:
             return QStringLiteral("the scale did not answer firmware line %1").arg(line);
-        case 5:
+        case qelscale::kFirmwareUnexpectedReply:
             return QStringLiteral(
                 "the scale gave an unexpected reply to the firmware upload, "
                 "or the line could not be switched to 115200 baud");
@@ -72,19 +71,19 @@ QString scaleUploadFailure(int32_t status, long long line) {
 
 QString moduleUploadFailure(int32_t status) {
     switch (status) {
-        case 5:
+        case qelscale::kModuleImageUnreadable:
             return QStringLiteral("the Ethernet module did not take a block of the image");
-        case 6:
+        case qelscale::kModuleNoLoadingMode:
             return QStringLiteral("the Ethernet module did not enter its loading mode");
-        case 7:
+        case qelscale::kModuleLoadRefused:
             return QStringLiteral("the Ethernet module did not accept L (log in)");
-        case 8:
+        case qelscale::kModuleEndRefused:
             return QStringLiteral("the Ethernet module did not accept the end of the load");
-        case 9:
+        case qelscale::kModuleQueryRefused:
             return QStringLiteral("the Ethernet module did not accept Q (prepare the load)");
-        case 10:
+        case qelscale::kModuleNoNormalMode:
             return QStringLiteral("the Ethernet module did not come back to its normal mode");
-        case 12:
+        case qelscale::kModuleBlockRefused:
             return QStringLiteral("the Ethernet module refused a block of the image");
         default:
             return QStringLiteral("the Ethernet module stopped answering during the load");
@@ -128,7 +127,7 @@ int runFirmware(const CommandContext& context) {
     }
     const Upload upload = awaitUpload(QStringLiteral("lines"), lines);
     context.session.device()->StopListener();
-    if (upload.status != kUploadComplete) {
+    if (upload.status != qelscale::kFirmwareComplete) {
         // The library reports the line it sends as a fraction of the file.
         const long long line = std::llround(upload.fraction * double(lines)) + 1;
         return fail(ExitCode::kFailed, scaleUploadFailure(upload.status, line));
@@ -152,7 +151,7 @@ int runModuleFirmware(const CommandContext& context) {
                     QStringLiteral("the library could not start the Ethernet module's load"));
     }
     const Upload upload = awaitUpload(QStringLiteral("blocks"), blocks);
-    if (upload.status != kUploadComplete) {
+    if (upload.status != qelscale::kModuleLoadDone) {
         return fail(ExitCode::kFailed, moduleUploadFailure(upload.status));
     }
     return ExitCode::kSuccess;

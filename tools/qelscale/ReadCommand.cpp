@@ -24,13 +24,13 @@ namespace {
 // second.)
 constexpr auto kReadIdleBase = std::chrono::seconds(2);
 
-constexpr int32_t kHeaderReceived = 0;
-constexpr int32_t kAllStored = 1;
-constexpr int32_t kNoAnswer = 2;
+using qelscale::kAlibiHeaderReceived;
+using qelscale::kAlibiNoAnswer;
+using qelscale::kAlibiRecordsStored;
 
 bool finished(const CallbackHub::Snapshot& state) {
     for (int32_t status : state.statuses) {
-        if (status == kAllStored || status == kNoAnswer) {
+        if (status == kAlibiRecordsStored || status == kAlibiNoAnswer) {
             return true;
         }
     }
@@ -149,7 +149,7 @@ int writeOutput(const CommandContext& context, const QByteArray& records, const 
 }
 
 QString stoppedMessage(const CallbackHub::Snapshot& state, long long total) {
-    if (!sawStatus(state, kHeaderReceived)) {
+    if (!sawStatus(state, kAlibiHeaderReceived)) {
         return QStringLiteral("the scale stopped answering before its record count");
     }
     return QStringLiteral("the scale stopped answering after %1 of %2 records")
@@ -169,7 +169,7 @@ Listing awaitListing(CVESKScaleInterface* scale, int timeoutMs) {
     std::atomic<long long> total{0};
     CallbackHub& hub = CallbackHub::instance();
     hub.reset([scale, &total](int32_t status) {
-        if (status == kHeaderReceived) {
+        if (status == kAlibiHeaderReceived) {
             total = scale->GetAlibiRecordCount();
         }
     });
@@ -204,7 +204,7 @@ int runRead(const CommandContext& context) {
     if (!listing.ended) {
         return fail(ExitCode::kFailed, stoppedMessage(listing.last, listing.total));
     }
-    if (!sawStatus(listing.last, kAllStored)) {
+    if (!sawStatus(listing.last, kAlibiRecordsStored)) {
         return fail(ExitCode::kFailed,
                     QStringLiteral("the scale did not answer the alibi listing"));
     }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "QELScale.h"
+
 namespace RecordFormat {
 namespace {
 
@@ -60,25 +62,25 @@ QStringList values(const RecordRow& row, bool json) {
 
 QString unitSymbol(qint32 code) {
     switch (code) {
-        case 1:
+        case qelscale::kUnitCarat:
             return QStringLiteral("ct");
-        case 2:
+        case qelscale::kUnitMilligram:
             return QStringLiteral("mg");
-        case 3:
+        case qelscale::kUnitGram:
             return QStringLiteral("g");
-        case 4:
+        case qelscale::kUnitKilogram:
             return QStringLiteral("kg");
-        case 5:
+        case qelscale::kUnitPound:
             return QStringLiteral("lb");
-        case 6:
+        case qelscale::kUnitOunce:
             return QStringLiteral("oz");
-        case 7:
+        case qelscale::kUnitTroyOunce:
             return QStringLiteral("ozt");
-        case 8:
+        case qelscale::kUnitGrain:
             return QStringLiteral("gr");
-        case 9:
+        case qelscale::kUnitPennyweight:
             return QStringLiteral("dwt");
-        case 14:
+        case qelscale::kUnitNewton:
             return QStringLiteral("N");
         default:
             return QString();

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/FirmwareFile.h"
+#include "core/ListenerPhases.h"
 #include "core/TransportFactory.h"
 #include "core/WatcherThread.h"
 #include "ethernet/WatekFirmTibbo.h"
@@ -14,26 +15,11 @@
 namespace qel {
 namespace {
 
-constexpr int32_t kKindUsb = 1;
-
-enum FirmwarePhase : int32_t {
-    kStartSent = 64,
-    kStartRepeated = 65,
-    kLineSentOnce = 66,
-    kLineSentTwice = 67,
-    kAllLinesSent = 68,
-};
-
-enum FirmwareStatus : int32_t {
-    kUploadComplete = 2,
-    kLineRefusedTwice = 3,
-    kLineUnanswered = 4,
-    kUnexpectedReply = 5,
-};
-
-bool IsFirmwarePhase(int32_t phase) {
-    return phase >= kStartSent && phase <= kAllLinesSent;
-}
+using qelscale::kConnectionUsb;
+using qelscale::kFirmwareComplete;
+using qelscale::kFirmwareLineRefusedTwice;
+using qelscale::kFirmwareLineUnanswered;
+using qelscale::kFirmwareUnexpectedReply;
 
 }  // namespace
 
@@ -87,7 +73,7 @@ void CVESKDevice::SetConnectionKind(int32_t kind) {
     ReleaseUsb();
     connectFailure_ = Failure();  // a reason belongs to the transport it came from
     connectionKind_ = kind;
-    if (kind == kKindUsb) {
+    if (kind == kConnectionUsb) {
         LoadUsbLibrary();
         usbLoaded_ = true;
     }
@@ -110,11 +96,11 @@ const char* CVESKDevice::GetParameter(const char* key) {
     }
     if (key != nullptr && std::strcmp(key, "ConnectionKind") == 0) {
         switch (connectionKind_) {
-            case 0:
+            case qelscale::kConnectionSerial:
                 return "RS232";
-            case 1:
+            case kConnectionUsb:
                 return "USB";
-            case 2:
+            case qelscale::kConnectionEthernet:
                 return "ETH";
             default:
                 return nullptr;
@@ -267,7 +253,7 @@ bool CVESKDevice::HandleLine(const std::string& line, int32_t& remainingMs) {
     }
     remainingMs = 200;
     if (ContainsNoCase(line, "f3")) {
-        return FinishFirmwareUpdate(kUploadComplete);
+        return FinishFirmwareUpdate(kFirmwareComplete);
     }
     if (ContainsNoCase(line, "f1")) {
         return SendNextFirmwareLine();
@@ -280,9 +266,9 @@ bool CVESKDevice::HandleLine(const std::string& line, int32_t& remainingMs) {
         if (SetParameter("baud", "115200")) {
             return SendNextFirmwareLine();
         }
-        return FinishFirmwareUpdate(kUnexpectedReply);
+        return FinishFirmwareUpdate(kFirmwareUnexpectedReply);
     }
-    return FinishFirmwareUpdate(kUnexpectedReply);
+    return FinishFirmwareUpdate(kFirmwareUnexpectedReply);
 }
 
 void CVESKDevice::HandleTimeout(int32_t& remainingMs) {
@@ -297,7 +283,7 @@ void CVESKDevice::HandleTimeout(int32_t& remainingMs) {
                 remainingMs = 1000;
                 SendNextFirmwareLine();
             } else {
-                FinishFirmwareUpdate(kUnexpectedReply);
+                FinishFirmwareUpdate(kFirmwareUnexpectedReply);
             }
             break;
         case kLineSentOnce:
@@ -305,10 +291,10 @@ void CVESKDevice::HandleTimeout(int32_t& remainingMs) {
             ResendFirmwareLine();
             break;
         case kLineSentTwice:
-            FinishFirmwareUpdate(kLineUnanswered);
+            FinishFirmwareUpdate(kFirmwareLineUnanswered);
             break;
         case kAllLinesSent:
-            FinishFirmwareUpdate(kUploadComplete);
+            FinishFirmwareUpdate(kFirmwareComplete);
             break;
         default:
             break;
@@ -337,7 +323,7 @@ bool CVESKDevice::SendNextFirmwareLine() {
 
 bool CVESKDevice::ResendFirmwareLine() {
     if (Phase() == kLineSentTwice) {
-        return FinishFirmwareUpdate(kLineRefusedTwice);
+        return FinishFirmwareUpdate(kFirmwareLineRefusedTwice);
     }
     SetPhase(kLineSentTwice);
     const auto index = static_cast<size_t>(firmwareLineIndex_);

@@ -76,7 +76,7 @@ private:
     std::unique_ptr<CInterfejs> transport_;
     std::unique_ptr<WiFiModule> wifi_;
     std::unique_ptr<WatcherThread> listener_;
-    int32_t connectionKind_ = 1;
+    int32_t connectionKind_ = qelscale::kConnectionUsb;
     // Why the last Connect failed; none after a successful one. The text
     // GetParameter("error") returned lives in errorText_.
     Failure connectFailure_;

@@ -5,30 +5,18 @@
 #include <string_view>
 
 #include "core/AlibiRecordParser.h"
+#include "core/ListenerPhases.h"
 #include "text/TextUtil.h"
 #include "wifi/WiFiModule.h"
 
 namespace qel {
 namespace {
 
-enum AlibiPhase : int32_t {
-    kPhaseWeighingReply = 0,
-    kPhaseTransferAnnounced = 4,
-    kPhaseType = 5,
-    kPhaseSerialNumber = 6,
-    kPhaseProductionDate = 7,
-    kPhaseCount = 8,
-    kPhaseHeader = 9,
-    kPhaseRecords = 10,
-};
-
-enum AlibiStatus : int32_t { kHeaderReceived = 0, kAllRecordsStored = 1, kNoAnswer = 2 };
+using qelscale::kAlibiHeaderReceived;
+using qelscale::kAlibiNoAnswer;
+using qelscale::kAlibiRecordsStored;
 
 constexpr int32_t kAlibiBudgetMs = 200;
-
-bool IsAlibiPhase(int32_t phase) {
-    return phase >= kPhaseTransferAnnounced && phase <= kPhaseRecords;
-}
 
 std::string_view WithoutLineEnd(std::string_view line) {
     if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n") {
@@ -175,7 +163,7 @@ bool CVESKScale::HandleAlibiLine(const std::string& line, int32_t& remainingMs) 
         case kPhaseHeader:
             identity_[kRecordHeader] = line;
             if (StatusCallback onStatus = onStatus_) {
-                onStatus(kHeaderReceived);
+                onStatus(kAlibiHeaderReceived);
             }
             SetPhase(kPhaseRecords);
             Send("Salibinext\r\n");
@@ -232,7 +220,7 @@ void CVESKScale::FinishAlibiRead() {
     SetParameter("baud", savedBaud_.c_str());
     SetParameter("parity", savedParity_.c_str());
     if (StatusCallback onStatus = onStatus_) {
-        onStatus(kAllRecordsStored);
+        onStatus(kAlibiRecordsStored);
     }
 }
 
@@ -249,7 +237,7 @@ void CVESKScale::HandleAlibiTimeout(int32_t& remainingMs) {
             break;
         case kPhaseType:
             if (StatusCallback onStatus = onStatus_) {
-                onStatus(kNoAnswer);
+                onStatus(kAlibiNoAnswer);
             }
             break;
         case kPhaseRecords:
@@ -330,19 +318,23 @@ bool CVESKScale::HandleWeighingLine(const std::string& line) {
 }
 
 int32_t CVESKScale::UnitCode(const char* text) {
+    using namespace qelscale;
+    // A symbol that holds a shorter one comes first, so each finds its own.
     static constexpr std::pair<std::string_view, int32_t> kUnits[] = {
-        {"ct", 1}, {"mg", 2}, {"kg", 4}, {"lb", 5},  {"ozt", 7},
-        {"oz", 6}, {"gr", 8}, {"g", 3},  {"dwt", 9}, {"N", 14},
+        {"ct", kUnitCarat}, {"mg", kUnitMilligram},  {"kg", kUnitKilogram},
+        {"lb", kUnitPound}, {"ozt", kUnitTroyOunce}, {"oz", kUnitOunce},
+        {"gr", kUnitGrain}, {"g", kUnitGram},        {"dwt", kUnitPennyweight},
+        {"N", kUnitNewton},
     };
     if (text == nullptr) {
-        return 0;
+        return kUnitNone;
     }
     for (const auto& [symbol, code] : kUnits) {
         if (ContainsNoCase(text, symbol)) {
             return code;
         }
     }
-    return 0;
+    return kUnitNone;
 }
 
 // ---- handlers -------------------------------------------------------------

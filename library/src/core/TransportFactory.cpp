@@ -1,5 +1,6 @@
 #include "core/TransportFactory.h"
 
+#include "QELScale.h"
 #include "ethernet/CEthernet.h"
 #include "serial/CSerialPort.h"
 #include "usb/CUSB.h"
@@ -8,11 +9,11 @@ namespace qel {
 
 std::unique_ptr<CInterfejs> CreateTransport(int32_t kind) {
     switch (kind) {
-        case 0:
+        case qelscale::kConnectionSerial:
             return std::make_unique<CSerialPort>();
-        case 1:
+        case qelscale::kConnectionUsb:
             return std::make_unique<CUSB>();
-        case 2:
+        case qelscale::kConnectionEthernet:
             return std::make_unique<CEthernet>();
         default:
             return nullptr;

@@ -17,16 +17,17 @@
 namespace qel {
 namespace {
 
+// The step results: go on, or end with the status to report.
 enum UpdateStatus : int32_t {
     kContinue = 0,
-    kDone = 2,
-    kImageUnreadable = 5,
-    kNoLoadingMode = 6,
-    kLoadNotAccepted = 7,
-    kEndNotAccepted = 8,
-    kStartNotAccepted = 9,
-    kNoNormalMode = 10,
-    kBlockRefused = 12,
+    kDone = qelscale::kModuleLoadDone,
+    kImageUnreadable = qelscale::kModuleImageUnreadable,
+    kNoLoadingMode = qelscale::kModuleNoLoadingMode,
+    kLoadNotAccepted = qelscale::kModuleLoadRefused,
+    kEndNotAccepted = qelscale::kModuleEndRefused,
+    kStartNotAccepted = qelscale::kModuleQueryRefused,
+    kNoNormalMode = qelscale::kModuleNoNormalMode,
+    kBlockRefused = qelscale::kModuleBlockRefused,
 };
 
 constexpr size_t kBlockSize = 128;

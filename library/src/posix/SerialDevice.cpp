@@ -7,9 +7,12 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
+#include "QELScale.h"
 #include "platform/Clock.h"
 #include "platform/PortHolder.h"
 #include "posix/SerialTermios.h"
@@ -46,26 +49,13 @@ void RequestLowLatency(int fd) {
 }  // namespace
 
 speed_t BaudConstant(int baud) {
-    switch (baud) {
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        default:
-            return B0;
-    }
+    using qelscale::kBaudRates;
+    // The termios speed of each accepted rate, in the rates' order.
+    static constexpr speed_t kSpeeds[] = {B1200,  B2400,  B4800,  B9600,
+                                          B19200, B38400, B57600, B115200};
+    static_assert(std::size(kSpeeds) == std::size(kBaudRates));
+    const auto* rate = std::find(std::begin(kBaudRates), std::end(kBaudRates), baud);
+    return rate == std::end(kBaudRates) ? B0 : kSpeeds[rate - std::begin(kBaudRates)];
 }
 
 void BuildTermios(termios& settings, const LineSettings& line) {

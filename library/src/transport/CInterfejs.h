@@ -11,14 +11,16 @@
 #include <string>
 #include <string_view>
 
+#include "QELScale.h"
 #include "platform/Failure.h"
 
 namespace qel {
 
 class CInterfejs {
 public:
-    // Rates every transport accepts, searched in this order.
-    static constexpr int32_t kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    // Rates every transport accepts, searched in this order; the Ethernet
+    // module counts them by their place in this table.
+    static constexpr const auto& kBaudRates = qelscale::kBaudRates;
 
     // `accepted` tells whether SetBaud/SetParity took the new value.
     virtual bool ApplyBaud(bool accepted) = 0;

@@ -153,13 +153,13 @@ void AlibiReadSession::handleStatus(int32_t status) {
         return;
     }
     switch (status) {
-        case 0:
+        case qelscale::kAlibiHeaderReceived:
             handleIdentity();
             break;
-        case 1:
+        case qelscale::kAlibiRecordsStored:
             handleAllRecordsStored();
             break;
-        case 2:
+        case qelscale::kAlibiNoAnswer:
             handleNoAnswer();
             break;
         default:

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "LibraryText.h"
+#include "QELScale.h"
 #include "RecordTableError.h"
 
 namespace {
@@ -93,25 +94,25 @@ namespace {
 
 const char* unitSymbol(int code) {
     switch (code) {
-        case 1:
+        case qelscale::kUnitCarat:
             return "ct";
-        case 2:
+        case qelscale::kUnitMilligram:
             return "mg";
-        case 3:
+        case qelscale::kUnitGram:
             return "g";
-        case 4:
+        case qelscale::kUnitKilogram:
             return "kg";
-        case 5:
+        case qelscale::kUnitPound:
             return "lb";
-        case 6:
+        case qelscale::kUnitOunce:
             return "oz";
-        case 7:
+        case qelscale::kUnitTroyOunce:
             return "ozt";
-        case 8:
+        case qelscale::kUnitGrain:
             return "gr";
-        case 9:
+        case qelscale::kUnitPennyweight:
             return "dwt";
-        case 14:
+        case qelscale::kUnitNewton:
             return "N";
         default:
             return "";

@@ -10,21 +10,21 @@ bool applyConnectionChoice(CVESKDeviceInterface& device, const ConnectionChoice&
     try {
         switch (choice.kind) {
             case ConnectionChoice::Kind::Com:
-                device.SetConnectionKind(0);
+                device.SetConnectionKind(qelscale::kConnectionSerial);
                 set("COM", ConnectionNames::comParameter(choice.comPort));
                 set("parity", ConnectionNames::parityLetter(choice.parity));
                 set("bits", choice.bits);
                 set("baud", choice.baudRate);
                 break;
             case ConnectionChoice::Kind::Usb:
-                device.SetConnectionKind(1);
+                device.SetConnectionKind(qelscale::kConnectionUsb);
                 set("device", ConnectionNames::usbParameter(choice.usbDevice));
                 set("baud", choice.baudRate);
                 set("bits", choice.bits);
                 set("parity", ConnectionNames::parityLetter(choice.parity));
                 break;
             case ConnectionChoice::Kind::Ethernet:
-                device.SetConnectionKind(2);
+                device.SetConnectionKind(qelscale::kConnectionEthernet);
                 set("ip", choice.ip);
                 set("port", choice.port);
                 break;

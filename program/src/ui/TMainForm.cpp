@@ -126,7 +126,8 @@ void TMainForm::connectReadSession() {
         ClientDataSet1->closeTable();
         EndReadInError();
     });
-    connect(session, &AlibiReadSession::parsingStarted, this, [this] { ReadStatus(1); });
+    connect(session, &AlibiReadSession::parsingStarted, this,
+            [this] { ReadStatus(qelscale::kAlibiRecordsStored); });
     // The rows of a read, whichever way it ended, come through the archive
     // (connectArchive).
     connect(session, &AlibiReadSession::libraryFailed, this,
@@ -234,12 +235,12 @@ void TMainForm::RefreshPortLists(bool onlyPresentPaths) {
     session_->stopPreviousListener();
     QStringList usbDevices;
     try {
-        deviceInterface->SetConnectionKind(1);
+        deviceInterface->SetConnectionKind(qelscale::kConnectionUsb);
         usbDevices = ConnectionNames::usbDevicesFromCount(deviceInterface->GetParameter("count"));
     } catch (...) {
         usbDevices.clear();
     }
-    deviceInterface->SetConnectionKind(0);
+    deviceInterface->SetConnectionKind(qelscale::kConnectionSerial);
     PanUstawienia->setPortLists(
         ConnectionNames::comPortsFromAnswer(deviceInterface->GetParameter("comports")), usbDevices,
         onlyPresentPaths);
@@ -281,7 +282,7 @@ void TMainForm::btnOdczytajClick() {
     if (!connected) {
         showConnectionError(ConnectionFailureText(
             ConnectionFailure::fromLibraryAnswer(deviceInterface->GetParameter("error")), texts_));
-        ReadStatus(2);
+        ReadStatus(qelscale::kAlibiNoAnswer);
         return;
     }
     tableFill_.start(texts_);
@@ -336,7 +337,7 @@ void TMainForm::ReadProgress(int percent) {
 // fill, "parse" to "success"; status 2 is the error state.
 void TMainForm::ReadStatus(int status) {
     switch (status) {
-        case 1:
+        case qelscale::kAlibiRecordsStored:
             if (readState_ == ReadState::Reading) {
                 setReadState(ReadState::Parsing);
                 StatusBar1->setProgress(0);
@@ -345,7 +346,7 @@ void TMainForm::ReadStatus(int status) {
                 StatusBar1->setProgress(0);
             }
             break;
-        case 2:
+        case qelscale::kAlibiNoAnswer:
             EndReadInError();
             deviceInterface->Disconnect();
             break;
@@ -397,7 +398,7 @@ void TMainForm::FillRecordTable(const std::shared_ptr<RecordBatch>& batch,
         ReadEndMessages::showOutcome(this, outcome, texts_, formats_.locale());
         return;
     }
-    ReadStatus(1);
+    ReadStatus(qelscale::kAlibiRecordsStored);
 }
 
 // An archived memory, browsed without a scale: the grid shows it as a read

@@ -14,6 +14,7 @@
 
 #include "ConnectionNames.h"
 #include "NamedWidgets.h"
+#include "QELScale.h"
 #include "TArchiveGroup.h"
 #include "TLabelledList.h"
 
@@ -21,8 +22,6 @@ using NamedWidgets::group;
 using NamedWidgets::label;
 
 namespace {
-
-constexpr int kBaudRates[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
 QComboBox* newList(QWidget* parent, const char* name) {
     auto* list = new TLabelledList(parent);
@@ -186,8 +185,8 @@ QGroupBox* TSettingsPanel::buildNetworkSettings(QWidget* parent) {
 void TSettingsPanel::addFixedListItems() {
     parity->addItems({QStringLiteral("Even"), QStringLiteral("Odd"), QStringLiteral("None")});
     bits->addItems({QStringLiteral("7"), QStringLiteral("8")});
-    for (int i = static_cast<int>(std::size(kBaudRates)) - 1; i >= 0; --i) {
-        baudRate->addItem(QString::number(kBaudRates[i]));
+    for (int i = static_cast<int>(std::size(qelscale::kBaudRates)) - 1; i >= 0; --i) {
+        baudRate->addItem(QString::number(qelscale::kBaudRates[i]));
     }
     for (QComboBox* list : {parity, bits, baudRate, availUSB}) {
         list->setCurrentIndex(-1);

@@ -373,7 +373,7 @@ bool CEthernet::Write(std::string data) {
 bool CEthernet::Read(std::string& out, int32_t& count) {
     std::shared_ptr<Link> link = CurrentLink();
     if (link) {
-        out = link->receiver->Take(kReadWait);
+        out = link->receiver->Buffer().Take(std::string::npos, kReadWait);
     } else {
         // Keep the pace of an open transport, so that polling loops over a
         // closed one do not spin.
@@ -390,7 +390,7 @@ bool CEthernet::SetReadTimeout(int32_t /*ms*/) {
 
 void CEthernet::DiscardInput() {
     if (std::shared_ptr<Link> link = CurrentLink()) {
-        link->receiver->Take(std::chrono::milliseconds(0));
+        link->receiver->Buffer().Clear();
     }
 }
 

@@ -1,8 +1,6 @@
 #include "ethernet/ReceiverThread.h"
 
 #include <algorithm>
-#include <iterator>
-#include <utility>
 
 #include "platform/Socket.h"
 #include "platform/ThreadName.h"
@@ -30,26 +28,6 @@ void CEthernet::ReceiverThread::Stop() {
     if (thread_.joinable()) {
         thread_.join();
     }
-}
-
-std::string CEthernet::ReceiverThread::Take(std::chrono::milliseconds wait) {
-    auto takeAll = [this] {
-        std::lock_guard lock(mutex_);
-        return std::exchange(pending_, std::string());
-    };
-    std::string taken = takeAll();
-    if (!taken.empty()) {
-        return taken;
-    }
-    arrived_.Reset();
-    // Look again after the reset: a chunk that landed in between must still
-    // be taken now rather than after a wait that nothing will end.
-    taken = takeAll();
-    if (!taken.empty()) {
-        return taken;
-    }
-    arrived_.Wait(wait);
-    return takeAll();
 }
 
 void CEthernet::ReceiverThread::Run() {
@@ -90,22 +68,13 @@ bool CEthernet::ReceiverThread::IsFromModule(const Ipv4Endpoint& source) {
 }
 
 void CEthernet::ReceiverThread::Append(const char* bytes, size_t size) {
-    {
-        std::lock_guard lock(mutex_);
-        if (socket_.GetKind() == Socket::Kind::kDatagram) {
-            // A datagram is a text of its own: it ends at its first zero byte.
-            pending_.append(bytes, std::find(bytes, bytes + size, '\0'));
-        } else {
-            // A stream is cut into chunks at random places, so a zero byte
-            // (line noise to the text protocol) drops only itself.
-            std::copy_if(bytes, bytes + size, std::back_inserter(pending_),
-                         [](char c) { return c != '\0'; });
-        }
-        if (pending_.size() > kMaxPending) {
-            pending_.erase(0, pending_.size() - kMaxPending);
-        }
+    if (socket_.GetKind() == Socket::Kind::kDatagram) {
+        // A datagram is a text of its own: it ends at its first zero byte.
+        size = static_cast<size_t>(std::find(bytes, bytes + size, '\0') - bytes);
     }
-    arrived_.Set();
+    // A stream is cut into chunks at random places, so there a zero byte
+    // (line noise to the text protocol) drops only itself.
+    buffer_.Append(bytes, size);
 }
 
 }  // namespace qel

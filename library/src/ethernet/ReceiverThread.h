@@ -1,6 +1,6 @@
 // The receiving thread of the Ethernet transport ("EthernetReceiver"):
-// gathers whatever arrives on the data socket into a pending text and
-// signals each arrival, until it is stopped.
+// hands whatever arrives on the data socket to the receive buffer, until it
+// is stopped.
 //
 // Datagrams can come from anyone. Only the module's are taken: in unicast
 // routing those from the module's address, in broadcast routing those from
@@ -9,16 +9,14 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <string>
 #include <thread>
 
 #include "ethernet/CEthernet.h"
-#include "platform/Event.h"
 #include "platform/Socket.h"
+#include "transport/ReceiveBuffer.h"
 
 namespace qel {
 
@@ -28,9 +26,7 @@ public:
     ReceiverThread(CEthernet& owner, Socket& socket, uint32_t moduleAddress);
     ~ReceiverThread();  // stops and joins
 
-    // Takes everything pending. When nothing is, waits up to `wait` for an
-    // arrival first.
-    std::string Take(std::chrono::milliseconds wait);
+    ReceiveBuffer& Buffer() { return buffer_; }
     // Ends the loop and waits for the thread; later calls do nothing.
     void Stop();
 
@@ -40,17 +36,13 @@ private:
     void Append(const char* bytes, size_t size);
 
     static constexpr int kBufferSize = 512;
-    // A peer that floods a transport nobody reads must not eat the memory:
-    // beyond this the oldest bytes go.
     static constexpr size_t kMaxPending = 1024 * 1024;
 
     CEthernet& owner_;
     Socket& socket_;
     const uint32_t moduleAddress_;
     std::optional<uint32_t> firstResponder_;  // only the thread uses it
-    std::mutex mutex_;
-    std::string pending_;
-    Event arrived_;
+    ReceiveBuffer buffer_{kMaxPending};
     std::atomic<bool> stopRequested_{false};
     std::mutex stopMutex_;  // two threads may close the same connection
     std::thread thread_;

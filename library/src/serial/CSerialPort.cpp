@@ -192,8 +192,7 @@ bool CSerialPort::Close() {
     // A Read on another thread may be waiting on this line: wake it, and let
     // it, and any exchange that still holds the line, let go before the line
     // is freed (and the port with it, so that it can be opened again at once).
-    line->closing = true;
-    line->receiver->DataArrived().Set();
+    line->receiver->Buffer().Wake();
     while (line.use_count() > 1) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -212,7 +211,7 @@ bool CSerialPort::Write(std::string data) {
     }
     // A write starts a fresh exchange: a late reply to an earlier command
     // must not be taken for the answer to this one.
-    line->receiver->Clear();
+    line->receiver->Buffer().Clear();
     line->sender->Enqueue(std::move(data));
     return true;
 }
@@ -222,17 +221,8 @@ bool CSerialPort::Read(std::string& out, int32_t& count) {
     if (!line) {
         return false;
     }
-    TWatekOdbierania& receiver = *line->receiver;
     const size_t wanted = count > 0 ? static_cast<size_t>(count) : 0;
-    if (!receiver.HasData()) {
-        // Reset before looking again, so that a chunk landing in between
-        // still ends the wait.
-        receiver.DataArrived().Reset();
-        if (!receiver.HasData() && !line->closing) {
-            receiver.DataArrived().Wait(kReadWait);
-        }
-    }
-    out = receiver.Take(wanted);
+    out = line->receiver->Buffer().Take(wanted, kReadWait);
     const bool complete = out.size() == wanted;
     count = static_cast<int32_t>(out.size());
     return complete;
@@ -240,7 +230,7 @@ bool CSerialPort::Read(std::string& out, int32_t& count) {
 
 void CSerialPort::DiscardInput() {
     if (std::shared_ptr<Line> line = CurrentLine()) {
-        line->receiver->Clear();
+        line->receiver->Buffer().Clear();
     }
 }
 

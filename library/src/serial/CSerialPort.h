@@ -47,7 +47,6 @@ private:
         std::unique_ptr<SerialDevice> device;
         std::unique_ptr<TWatekOdbierania> receiver;
         std::unique_ptr<TWatekWysylania> sender;
-        std::atomic<bool> closing{false};
         ~Line();
     };
 

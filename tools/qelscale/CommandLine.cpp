@@ -80,25 +80,25 @@ QCommandLineOption commandOption(const QString& name) {
 
 // One synopsis per command, such as "module show | set KEY VALUE | firmware
 // FILE", laid out like Qt's option list (which help2man reads as a list too).
-QString commandSynopsis(const CommandSpec& spec) {
-    if (spec.forms.size() == 2 && spec.forms[0].isEmpty()) {
-        return QStringLiteral("%1 [%2]").arg(spec.name, spec.forms[1].join(u' '));
+QString commandSynopsis(const CommandDefinition& definition) {
+    if (definition.forms.size() == 2 && definition.forms[0].isEmpty()) {
+        return QStringLiteral("%1 [%2]").arg(definition.name, definition.forms[1].join(u' '));
     }
     QStringList forms;
-    for (const QStringList& form : spec.forms) {
+    for (const QStringList& form : definition.forms) {
         forms.append(form.join(u' '));
     }
-    return (spec.name + u' ' + forms.join(QStringLiteral(" | "))).trimmed();
+    return (definition.name + u' ' + forms.join(QStringLiteral(" | "))).trimmed();
 }
 
 QString commandList() {
     constexpr qsizetype kColumn = 33;
     QString text;
-    for (const CommandSpec& spec : CommandTable::commands()) {
-        QString line = QStringLiteral("  ") + commandSynopsis(spec);
+    for (const CommandDefinition& definition : CommandTable::commands()) {
+        QString line = QStringLiteral("  ") + commandSynopsis(definition);
         line = line.size() + 2 <= kColumn ? line.leftJustified(kColumn)
                                           : line + u'\n' + QString(kColumn, u' ');
-        text += line + spec.summary + u'\n';
+        text += line + definition.summary + u'\n';
     }
     return text;
 }
@@ -118,9 +118,9 @@ QString generalDescription() {
                "the connection could not be opened.");
 }
 
-QString commandDescription(const CommandSpec& spec) {
-    QString text = spec.summary + QStringLiteral("\n\nUsage:\n");
-    for (const QString& synopsis : spec.synopses()) {
+QString commandDescription(const CommandDefinition& definition) {
+    QString text = definition.summary + QStringLiteral("\n\nUsage:\n");
+    for (const QString& synopsis : definition.synopses()) {
         text += QStringLiteral("  qelscale [connection] %1\n").arg(synopsis);
     }
     return text.trimmed();
@@ -138,8 +138,8 @@ void addOptions(QCommandLineParser& parser, const QStringList& commandOptions) {
 // The options that some command takes, each once.
 QStringList everyCommandOption() {
     QStringList names;
-    for (const CommandSpec& spec : CommandTable::commands()) {
-        for (const QString& name : spec.options) {
+    for (const CommandDefinition& definition : CommandTable::commands()) {
+        for (const QString& name : definition.options) {
             if (!names.contains(name)) {
                 names.append(name);
             }
@@ -148,9 +148,9 @@ QStringList everyCommandOption() {
     return names;
 }
 
-void prepare(QCommandLineParser& parser, const CommandSpec* spec) {
+void prepare(QCommandLineParser& parser, const CommandDefinition* definition) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    if (spec == nullptr) {
+    if (definition == nullptr) {
         parser.setApplicationDescription(generalDescription());
         parser.addPositionalArgument(QStringLiteral("command"),
                                      QStringLiteral("The command to run (see above)."),
@@ -158,9 +158,9 @@ void prepare(QCommandLineParser& parser, const CommandSpec* spec) {
         addOptions(parser, everyCommandOption());
         return;
     }
-    parser.setApplicationDescription(commandDescription(*spec));
-    parser.addPositionalArgument(spec->name, spec->summary, spec->synopses().value(0, spec->name));
-    addOptions(parser, spec->options);
+    parser.setApplicationDescription(commandDescription(*definition));
+    parser.addPositionalArgument(definition->name, definition->summary, definition->synopses().value(0, definition->name));
+    addOptions(parser, definition->options);
 }
 
 }  // namespace
@@ -181,15 +181,15 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments) {
         }
         return usageError(QStringLiteral("no command given"));
     }
-    const CommandSpec* spec = CommandTable::find(positional.first());
-    if (spec == nullptr) {
+    const CommandDefinition* definition = CommandTable::find(positional.first());
+    if (definition == nullptr) {
         return usageError(QStringLiteral("unknown command '%1'").arg(positional.first()));
     }
-    helpFor_ = spec;
+    helpFor_ = definition;
     QCommandLineParser parser;
-    prepare(parser, spec);
+    prepare(parser, definition);
     if (!parser.parse(arguments)) {
-        return usageError(QStringLiteral("%1: %2").arg(spec->name, parser.errorText()));
+        return usageError(QStringLiteral("%1: %2").arg(definition->name, parser.errorText()));
     }
     if (parser.isSet(QStringLiteral("help"))) {
         return Outcome::Help;
@@ -197,21 +197,21 @@ CommandLine::Outcome CommandLine::parse(const QStringList& arguments) {
     if (parser.isSet(QStringLiteral("version"))) {
         return Outcome::Version;
     }
-    invocation_.command = spec;
+    invocation_.command = definition;
     invocation_.words = parser.positionalArguments().mid(1);
-    if (spec->name == u"help") {
+    if (definition->name == u"help") {
         return helpCommand();
     }
-    if (!spec->accepts(invocation_.words)) {
+    if (!definition->accepts(invocation_.words)) {
         return usageError(QStringLiteral("%1: unexpected arguments '%2'")
-                              .arg(spec->name, invocation_.words.join(u' ')));
+                              .arg(definition->name, invocation_.words.join(u' ')));
     }
     for (const QString& name : parser.optionNames()) {
         invocation_.values.insert(name, parser.value(name));
     }
     // The two options with defaults always have a value to read.
     invocation_.values.insert(QStringLiteral("timeout"), parser.value(QStringLiteral("timeout")));
-    if (spec->options.contains(u"format")) {
+    if (definition->options.contains(u"format")) {
         invocation_.values.insert(QStringLiteral("format"), parser.value(QStringLiteral("format")));
     }
     return Outcome::Run;
@@ -222,12 +222,12 @@ CommandLine::Outcome CommandLine::helpCommand() {
         helpFor_ = nullptr;
         return Outcome::Help;
     }
-    const CommandSpec* spec = CommandTable::find(invocation_.words.first());
-    if (spec == nullptr || invocation_.words.size() > 1) {
+    const CommandDefinition* definition = CommandTable::find(invocation_.words.first());
+    if (definition == nullptr || invocation_.words.size() > 1) {
         return usageError(
             QStringLiteral("help: unknown command '%1'").arg(invocation_.words.join(u' ')));
     }
-    helpFor_ = spec;
+    helpFor_ = definition;
     return Outcome::Help;
 }
 
@@ -257,8 +257,8 @@ QString CommandLine::helpText() const {
 QString CommandLine::usageText() const {
     if (helpFor_ == nullptr) {
         QStringList names;
-        for (const CommandSpec& spec : CommandTable::commands()) {
-            names.append(spec.name);
+        for (const CommandDefinition& definition : CommandTable::commands()) {
+            names.append(definition.name);
         }
         return QStringLiteral(
                    "Usage: qelscale [connection] COMMAND [ARGUMENTS]\n"

@@ -4,12 +4,12 @@
 #include <QString>
 #include <QStringList>
 
-struct CommandSpec;
+struct CommandDefinition;
 
 // One understood command line: the command, the words after it and the
 // options given, by their long names.
 struct Invocation {
-    const CommandSpec* command = nullptr;
+    const CommandDefinition* command = nullptr;
     QStringList words;
     QHash<QString, QString> values;
 
@@ -41,5 +41,5 @@ private:
 
     Invocation invocation_;
     QString error_;
-    const CommandSpec* helpFor_ = nullptr;
+    const CommandDefinition* helpFor_ = nullptr;
 };

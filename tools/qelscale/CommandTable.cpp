@@ -18,7 +18,7 @@ bool fits(const QStringList& form, const QStringList& words) {
     return true;
 }
 
-QList<CommandSpec> buildCommands() {
+QList<CommandDefinition> buildCommands() {
     const QStringList results{QStringLiteral("out")};
     return {
         {QStringLiteral("ports"),
@@ -97,7 +97,7 @@ QList<CommandSpec> buildCommands() {
 
 }  // namespace
 
-QStringList CommandSpec::synopses() const {
+QStringList CommandDefinition::synopses() const {
     QStringList lines;
     for (const QStringList& form : forms) {
         lines.append((QStringList{name} + form).join(u' '));
@@ -105,7 +105,7 @@ QStringList CommandSpec::synopses() const {
     return lines;
 }
 
-bool CommandSpec::accepts(const QStringList& words) const {
+bool CommandDefinition::accepts(const QStringList& words) const {
     for (const QStringList& form : forms) {
         if (fits(form, words)) {
             return true;
@@ -116,15 +116,15 @@ bool CommandSpec::accepts(const QStringList& words) const {
 
 namespace CommandTable {
 
-const QList<CommandSpec>& commands() {
-    static const QList<CommandSpec> table = buildCommands();
+const QList<CommandDefinition>& commands() {
+    static const QList<CommandDefinition> table = buildCommands();
     return table;
 }
 
-const CommandSpec* find(const QString& name) {
-    for (const CommandSpec& spec : commands()) {
-        if (spec.name == name) {
-            return &spec;
+const CommandDefinition* find(const QString& name) {
+    for (const CommandDefinition& definition : commands()) {
+        if (definition.name == name) {
+            return &definition;
         }
     }
     return nullptr;

@@ -7,7 +7,7 @@
 // The commands qelscale knows, with the words each one takes. A form lists
 // the words after the command name: lower-case words are literal (the
 // "show" of "module show"), upper-case ones are placeholders for a value.
-struct CommandSpec {
+struct CommandDefinition {
     QString name;
     QString summary;
     QList<QStringList> forms;
@@ -23,8 +23,8 @@ struct CommandSpec {
 
 namespace CommandTable {
 
-const QList<CommandSpec>& commands();
+const QList<CommandDefinition>& commands();
 // Null for a name that is not a command.
-const CommandSpec* find(const QString& name);
+const CommandDefinition* find(const QString& name);
 
 }  // namespace CommandTable

@@ -8,7 +8,7 @@
 #include "CommandLine.h"
 #include "CommandTable.h"
 #include "Commands.h"
-#include "ConnectionSpec.h"
+#include "ConnectionTarget.h"
 #include "ExitCode.h"
 #include "Failure.h"
 #include "ResultOutput.h"
@@ -81,15 +81,15 @@ int runOnScale(const CommandLine& line, const Invocation& invocation) {
     if (!error.isEmpty()) {
         return usage(line, error);
     }
-    const std::optional<ConnectionSpec> spec = ConnectionSpec::fromInvocation(invocation, &error);
-    if (!spec) {
+    const std::optional<ConnectionTarget> target = ConnectionTarget::fromInvocation(invocation, &error);
+    if (!target) {
         return usage(line, error);
     }
-    if (name == u"module" && spec->kind != ConnectionSpec::Kind::Ethernet) {
+    if (name == u"module" && target->kind != ConnectionTarget::Kind::Ethernet) {
         return usage(line, QStringLiteral("module needs --tcp or --udp"));
     }
     ScaleSession session;
-    const int opened = session.open(*spec, &error);
+    const int opened = session.open(*target, &error);
     if (opened != ExitCode::kSuccess) {
         return fail(opened, error);
     }

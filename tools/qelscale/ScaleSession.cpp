@@ -6,7 +6,7 @@
 
 #include <exception>
 
-#include "ConnectionSpec.h"
+#include "ConnectionTarget.h"
 #include "ExitCode.h"
 #include "LibraryText.h"
 
@@ -53,109 +53,109 @@ QString ScaleSession::parameter(const char* key) const {
     return fromLibraryText(device()->GetParameter(key));
 }
 
-int ScaleSession::open(const ConnectionSpec& spec, QString* message) {
+int ScaleSession::open(const ConnectionTarget& target, QString* message) {
     if (scale_ == nullptr) {
         *message = QStringLiteral("the QELScale library could not create its scale object");
         return ExitCode::kNoConnection;
     }
-    connectionText_ = spec.archiveText();
-    device()->SetConnectionKind(static_cast<int32_t>(spec.kind));
-    switch (spec.kind) {
-        case ConnectionSpec::Kind::Serial:
-            return openSerial(spec, message);
-        case ConnectionSpec::Kind::Usb:
-            return openUsb(spec, message);
-        case ConnectionSpec::Kind::Ethernet:
-            return openEthernet(spec, message);
+    connectionText_ = target.archiveText();
+    device()->SetConnectionKind(static_cast<int32_t>(target.kind));
+    switch (target.kind) {
+        case ConnectionTarget::Kind::Serial:
+            return openSerial(target, message);
+        case ConnectionTarget::Kind::Usb:
+            return openUsb(target, message);
+        case ConnectionTarget::Kind::Ethernet:
+            return openEthernet(target, message);
     }
     return ExitCode::kNoConnection;
 }
 
-bool ScaleSession::setLine(const ConnectionSpec& spec) {
+bool ScaleSession::setLine(const ConnectionTarget& target) {
     bool ok = true;
-    if (!spec.baud.isEmpty()) {
-        ok = setParameter(device(), "baud", spec.baud) && ok;
+    if (!target.baud.isEmpty()) {
+        ok = setParameter(device(), "baud", target.baud) && ok;
     }
-    if (!spec.parity.isEmpty()) {
-        ok = setParameter(device(), "parity", spec.parity) && ok;
+    if (!target.parity.isEmpty()) {
+        ok = setParameter(device(), "parity", target.parity) && ok;
     }
-    if (!spec.bits.isEmpty()) {
-        ok = setParameter(device(), "bits", spec.bits) && ok;
+    if (!target.bits.isEmpty()) {
+        ok = setParameter(device(), "bits", target.bits) && ok;
     }
     return ok;
 }
 
-int ScaleSession::openSerial(const ConnectionSpec& spec, QString* message) {
-    if (!setParameter(device(), "COM", spec.serialPort) || !setLine(spec)) {
+int ScaleSession::openSerial(const ConnectionTarget& target, QString* message) {
+    if (!setParameter(device(), "COM", target.serialPort) || !setLine(target)) {
         *message =
-            QStringLiteral("%1: the library refused these line settings").arg(spec.displayName());
+            QStringLiteral("%1: the library refused these line settings").arg(target.displayName());
         return ExitCode::kNoConnection;
     }
-    return connect(spec, message);
+    return connect(target, message);
 }
 
-int ScaleSession::openUsb(const ConnectionSpec& spec, QString* message) {
+int ScaleSession::openUsb(const ConnectionTarget& target, QString* message) {
     // "?" means no converter list: no D2XX library or no converter attached.
     bool counted = false;
     const int count = parameter("count").toInt(&counted);
-    if (!counted || spec.usbDevice > count) {
+    if (!counted || target.usbDevice > count) {
         const QString reason = failureReason();
         *message = QStringLiteral("could not connect to %1: %2")
-                       .arg(spec.displayName(),
+                       .arg(target.displayName(),
                             !reason.isEmpty() ? reason
                             : counted         ? QStringLiteral("%1 converter(s) found").arg(count)
                                       : QStringLiteral("no FTDI converter found (is the D2XX "
                                                        "library libftd2xx installed?)"));
         return ExitCode::kNoConnection;
     }
-    setParameter(device(), "device", QString::number(spec.usbDevice));
-    if (!setLine(spec)) {
+    setParameter(device(), "device", QString::number(target.usbDevice));
+    if (!setLine(target)) {
         *message =
-            QStringLiteral("%1: the library refused these line settings").arg(spec.displayName());
+            QStringLiteral("%1: the library refused these line settings").arg(target.displayName());
         return ExitCode::kNoConnection;
     }
-    return connect(spec, message);
+    return connect(target, message);
 }
 
-int ScaleSession::openEthernet(const ConnectionSpec& spec, QString* message) {
-    const QString ip = ipv4Address(spec.host);
+int ScaleSession::openEthernet(const ConnectionTarget& target, QString* message) {
+    const QString ip = ipv4Address(target.host);
     if (ip.isEmpty()) {
         *message = QStringLiteral("could not connect to %1: the host name is not known")
-                       .arg(spec.displayName());
+                       .arg(target.displayName());
         return ExitCode::kNoConnection;
     }
     try {
         setParameter(device(), "protokol",
-                     spec.udp ? QStringLiteral("udp") : QStringLiteral("tcp"));
+                     target.udp ? QStringLiteral("udp") : QStringLiteral("tcp"));
         setParameter(device(), "ip", ip);
-        setParameter(device(), "port", QString::number(spec.port));
-        if (spec.broadcast) {
+        setParameter(device(), "port", QString::number(target.port));
+        if (target.broadcast) {
             setParameter(device(), "routing", QStringLiteral("broadcast"));
         }
     } catch (const std::exception& error) {
         *message =
-            QStringLiteral("%1: %2").arg(spec.displayName(), QString::fromUtf8(error.what()));
+            QStringLiteral("%1: %2").arg(target.displayName(), QString::fromUtf8(error.what()));
         return ExitCode::kNoConnection;
     }
-    const int opened = connect(spec, message);
-    return opened == ExitCode::kSuccess ? setModuleSerial(spec, message) : opened;
+    const int opened = connect(target, message);
+    return opened == ExitCode::kSuccess ? setModuleSerial(target, message) : opened;
 }
 
 // The Ethernet module's serial side is set over its service channel, which
 // exists only while the connection is open.
-int ScaleSession::setModuleSerial(const ConnectionSpec& spec, QString* message) {
-    if (!spec.baud.isEmpty() && !setParameter(device(), "baud", spec.baud)) {
-        *message = QStringLiteral("the Ethernet module refused --baud %1").arg(spec.baud);
+int ScaleSession::setModuleSerial(const ConnectionTarget& target, QString* message) {
+    if (!target.baud.isEmpty() && !setParameter(device(), "baud", target.baud)) {
+        *message = QStringLiteral("the Ethernet module refused --baud %1").arg(target.baud);
         return ExitCode::kFailed;
     }
-    if (!spec.parity.isEmpty() && !setParameter(device(), "parity", spec.parity)) {
-        *message = QStringLiteral("the Ethernet module refused --parity %1").arg(spec.parity);
+    if (!target.parity.isEmpty() && !setParameter(device(), "parity", target.parity)) {
+        *message = QStringLiteral("the Ethernet module refused --parity %1").arg(target.parity);
         return ExitCode::kFailed;
     }
     return ExitCode::kSuccess;
 }
 
-int ScaleSession::connect(const ConnectionSpec& spec, QString* message) {
+int ScaleSession::connect(const ConnectionTarget& target, QString* message) {
     if (device()->Connect()) {
         return ExitCode::kSuccess;
     }
@@ -164,7 +164,7 @@ int ScaleSession::connect(const ConnectionSpec& spec, QString* message) {
     *message = reason.isEmpty() ? QStringLiteral(
                                       "could not connect to %1: the connection could "
                                       "not be opened")
-                                      .arg(spec.displayName())
+                                      .arg(target.displayName())
                                 : QStringLiteral("could not connect: %1").arg(reason);
     return ExitCode::kNoConnection;
 }

@@ -4,7 +4,7 @@
 
 #include "QELScale.h"
 
-struct ConnectionSpec;
+struct ConnectionTarget;
 
 // The one library object of a run, opened on the connection of the command
 // line. It stops any dialogue, closes the line and releases the object when
@@ -18,22 +18,22 @@ public:
 
     // Sets the connection up and opens it. On failure returns the exit code
     // (no connection, or a refused module setting) and sets `message`.
-    int open(const ConnectionSpec& spec, QString* message);
+    int open(const ConnectionTarget& target, QString* message);
 
     CVESKScaleInterface* scale() const { return scale_; }
     CVESKDeviceInterface* device() const { return scale_; }
     // The library's answer to a parameter key, as text.
     QString parameter(const char* key) const;
-    // The connection as the record archive files it (see ConnectionSpec).
+    // The connection as the record archive files it (see ConnectionTarget).
     const QString& connectionText() const { return connectionText_; }
 
 private:
-    int openSerial(const ConnectionSpec& spec, QString* message);
-    int openUsb(const ConnectionSpec& spec, QString* message);
-    int openEthernet(const ConnectionSpec& spec, QString* message);
-    int connect(const ConnectionSpec& spec, QString* message);
-    int setModuleSerial(const ConnectionSpec& spec, QString* message);
-    bool setLine(const ConnectionSpec& spec);
+    int openSerial(const ConnectionTarget& target, QString* message);
+    int openUsb(const ConnectionTarget& target, QString* message);
+    int openEthernet(const ConnectionTarget& target, QString* message);
+    int connect(const ConnectionTarget& target, QString* message);
+    int setModuleSerial(const ConnectionTarget& target, QString* message);
+    bool setLine(const ConnectionTarget& target);
     QString failureReason() const;
 
     CVESKScaleInterface* scale_ = nullptr;

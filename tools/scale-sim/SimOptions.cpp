@@ -15,7 +15,7 @@ namespace {
 
 using Handler = std::function<bool(SimOptions&, const std::string&, std::string&)>;
 
-struct OptionSpec {
+struct OptionDefinition {
     const char* name;
     bool takesValue;
     Handler apply;
@@ -124,8 +124,8 @@ bool ParseNetwork(const std::string& text, AccessPoint& network, std::string& er
            (fields.size() <= 4 || ParseInteger(fields[4], 1, 14, network.channel));
 }
 
-const std::vector<OptionSpec>& Options() {
-    static const std::vector<OptionSpec> specs = {
+const std::vector<OptionDefinition>& Options() {
+    static const std::vector<OptionDefinition> definitions = {
         {"--help", false, FlagOption([](SimOptions& o) { o.help = true; })},
         {"--version", false, FlagOption([](SimOptions& o) { o.version = true; })},
         {"--pty", false, FlagOption([](SimOptions& o) { o.pty = true; })},
@@ -300,11 +300,11 @@ const std::vector<OptionSpec>& Options() {
         {"--tibbo-image-out", true,
          TextOption([](SimOptions& o, const std::string& v) { o.module.imageOutPath = v; })},
     };
-    return specs;
+    return definitions;
 }
 
-const OptionSpec* FindOption(std::string_view name) {
-    for (const OptionSpec& option : Options()) {
+const OptionDefinition* FindOption(std::string_view name) {
+    for (const OptionDefinition& option : Options()) {
         if (name == option.name) {
             return &option;
         }
@@ -323,7 +323,7 @@ bool ParseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
             inlineValue = argument.substr(equals + 1);
             argument.resize(equals);
         }
-        const OptionSpec* option = FindOption(argument);
+        const OptionDefinition* option = FindOption(argument);
         if (!option) {
             error = "unknown option " + argument + " (see --help)";
             return false;

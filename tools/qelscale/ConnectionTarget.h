@@ -9,7 +9,7 @@ struct Invocation;
 
 // Where the scale is and how to talk to it, checked from the command line
 // before anything is opened.
-struct ConnectionSpec {
+struct ConnectionTarget {
     // The library's own kinds, so that one converts to the other.
     enum class Kind {
         Serial = qelscale::kConnectionSerial,
@@ -39,7 +39,7 @@ struct ConnectionSpec {
     QString archiveText() const;
 
     // Null and `error` set when the options are missing, doubled or malformed.
-    static std::optional<ConnectionSpec> fromInvocation(const Invocation& invocation,
+    static std::optional<ConnectionTarget> fromInvocation(const Invocation& invocation,
                                                         QString* error);
 };
 

@@ -1,4 +1,4 @@
-#include "ConnectionSpec.h"
+#include "ConnectionTarget.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -46,27 +46,27 @@ bool parseHostPort(const QString& text, QString* host, int* port) {
     return ok && *port >= 1 && *port <= 65535;
 }
 
-bool setLineOptions(const Invocation& invocation, ConnectionSpec& spec, QString* error) {
-    spec.baud = invocation.value(QStringLiteral("baud"));
-    if (invocation.isSet(QStringLiteral("baud")) && !kBaudRates.contains(spec.baud)) {
+bool setLineOptions(const Invocation& invocation, ConnectionTarget& target, QString* error) {
+    target.baud = invocation.value(QStringLiteral("baud"));
+    if (invocation.isSet(QStringLiteral("baud")) && !kBaudRates.contains(target.baud)) {
         *error =
             QStringLiteral("--baud must be one of %1").arg(kBaudRates.join(QStringLiteral(", ")));
         return false;
     }
-    spec.parity = invocation.value(QStringLiteral("parity")).toUpper();
+    target.parity = invocation.value(QStringLiteral("parity")).toUpper();
     if (invocation.isSet(QStringLiteral("parity")) &&
         !QStringList{QStringLiteral("N"), QStringLiteral("O"), QStringLiteral("E")}.contains(
-            spec.parity)) {
+            target.parity)) {
         *error = QStringLiteral("--parity must be N, O or E");
         return false;
     }
-    spec.bits = invocation.value(QStringLiteral("bits"));
+    target.bits = invocation.value(QStringLiteral("bits"));
     if (invocation.isSet(QStringLiteral("bits"))) {
-        if (spec.kind == ConnectionSpec::Kind::Ethernet) {
+        if (target.kind == ConnectionTarget::Kind::Ethernet) {
             *error = QStringLiteral("--bits applies to --port and --usb only");
             return false;
         }
-        if (spec.bits != u"7" && spec.bits != u"8") {
+        if (target.bits != u"7" && target.bits != u"8") {
             *error = QStringLiteral("--bits must be 7 or 8");
             return false;
         }
@@ -74,13 +74,13 @@ bool setLineOptions(const Invocation& invocation, ConnectionSpec& spec, QString*
     return true;
 }
 
-bool setRouting(const Invocation& invocation, ConnectionSpec& spec, QString* error) {
+bool setRouting(const Invocation& invocation, ConnectionTarget& target, QString* error) {
     const bool routing = invocation.isSet(QStringLiteral("routing"));
     const bool broadcast = invocation.isSet(QStringLiteral("broadcast"));
     if (!routing && !broadcast) {
         return true;
     }
-    if (!spec.udp) {
+    if (!target.udp) {
         *error = QStringLiteral("--routing and --broadcast apply to --udp only");
         return false;
     }
@@ -89,30 +89,30 @@ bool setRouting(const Invocation& invocation, ConnectionSpec& spec, QString* err
         *error = QStringLiteral("--routing must be unicast or broadcast");
         return false;
     }
-    spec.broadcast = broadcast || value == u"broadcast";
+    target.broadcast = broadcast || value == u"broadcast";
     return true;
 }
 
-bool setKind(const Invocation& invocation, ConnectionSpec& spec, QString* error) {
+bool setKind(const Invocation& invocation, ConnectionTarget& target, QString* error) {
     if (invocation.isSet(QStringLiteral("port"))) {
-        spec.kind = ConnectionSpec::Kind::Serial;
-        spec.serialPort = serialParameter(invocation.value(QStringLiteral("port")));
+        target.kind = ConnectionTarget::Kind::Serial;
+        target.serialPort = serialParameter(invocation.value(QStringLiteral("port")));
         return true;
     }
     if (invocation.isSet(QStringLiteral("usb"))) {
-        spec.kind = ConnectionSpec::Kind::Usb;
+        target.kind = ConnectionTarget::Kind::Usb;
         bool ok = false;
-        spec.usbDevice = invocation.value(QStringLiteral("usb")).toInt(&ok);
-        if (!ok || spec.usbDevice < 1) {
+        target.usbDevice = invocation.value(QStringLiteral("usb")).toInt(&ok);
+        if (!ok || target.usbDevice < 1) {
             *error = QStringLiteral("--usb must be a converter number from 1 on");
             return false;
         }
         return true;
     }
-    spec.kind = ConnectionSpec::Kind::Ethernet;
-    spec.udp = invocation.isSet(QStringLiteral("udp"));
-    const QString option = spec.udp ? QStringLiteral("udp") : QStringLiteral("tcp");
-    if (!parseHostPort(invocation.value(option), &spec.host, &spec.port)) {
+    target.kind = ConnectionTarget::Kind::Ethernet;
+    target.udp = invocation.isSet(QStringLiteral("udp"));
+    const QString option = target.udp ? QStringLiteral("udp") : QStringLiteral("tcp");
+    if (!parseHostPort(invocation.value(option), &target.host, &target.port)) {
         *error = QStringLiteral("--%1 must be HOST:PORT with a port from 1 to 65535").arg(option);
         return false;
     }
@@ -121,7 +121,7 @@ bool setKind(const Invocation& invocation, ConnectionSpec& spec, QString* error)
 
 }  // namespace
 
-QString ConnectionSpec::displayName() const {
+QString ConnectionTarget::displayName() const {
     switch (kind) {
         case Kind::Serial:
             return serialPort.startsWith(u'/') ? serialPort : QStringLiteral("COM") + serialPort;
@@ -135,7 +135,7 @@ QString ConnectionSpec::displayName() const {
     return QString();
 }
 
-QString ConnectionSpec::archiveText() const {
+QString ConnectionTarget::archiveText() const {
     const QString line = QStringLiteral("%1 %2 %3")
                              .arg(baud.isEmpty() ? QStringLiteral("9600") : baud,
                                   bits.isEmpty() ? QStringLiteral("8") : bits,
@@ -154,7 +154,7 @@ QString ConnectionSpec::archiveText() const {
     return QString();
 }
 
-std::optional<ConnectionSpec> ConnectionSpec::fromInvocation(const Invocation& invocation,
+std::optional<ConnectionTarget> ConnectionTarget::fromInvocation(const Invocation& invocation,
                                                              QString* error) {
     int given = 0;
     for (const char* name : {"port", "usb", "tcp", "udp"}) {
@@ -166,12 +166,12 @@ std::optional<ConnectionSpec> ConnectionSpec::fromInvocation(const Invocation& i
                      : QStringLiteral("give only one of --port, --usb, --tcp and --udp");
         return std::nullopt;
     }
-    ConnectionSpec spec;
-    if (!setKind(invocation, spec, error) || !setLineOptions(invocation, spec, error) ||
-        !setRouting(invocation, spec, error)) {
+    ConnectionTarget target;
+    if (!setKind(invocation, target, error) || !setLineOptions(invocation, target, error) ||
+        !setRouting(invocation, target, error)) {
         return std::nullopt;
     }
-    return spec;
+    return target;
 }
 
 std::optional<int> replyTimeoutMs(const Invocation& invocation) {

@@ -96,8 +96,7 @@ std::unique_ptr<TMainForm> IncrementalReadBench::window(const ScaleSimProcess& s
     form->setDisplayFormats(polishFormats());
     form->show();
     QTest::qWaitFor(
-        [&] { return form->archivedReads().notice().kind != ArchiveNotice::Kind::Opening; },
-        60000);
+        [&] { return form->archivedReads().notice().kind != ArchiveNotice::Kind::Opening; }, 60000);
     return form;
 }
 
@@ -159,8 +158,8 @@ int IncrementalReadBench::run() {
     {
         auto sim = scale(records_, false);
         auto form = window(*sim);
-        print(qPrintable(QStringLiteral("first read of %1 records, unpaced line, archived")
-                             .arg(records_)),
+        print(qPrintable(
+                  QStringLiteral("first read of %1 records, unpaced line, archived").arg(records_)),
               readMs(*form), "ms");
         lineBytes = archivedLineBytes();
     }
@@ -205,6 +204,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     const QStringList arguments = application.arguments();
     return IncrementalReadBench(argument(arguments, "--records", 100000),
-                                argument(arguments, "--new", 50), argument(arguments, "--check", 500))
+                                argument(arguments, "--new", 50),
+                                argument(arguments, "--check", 500))
         .run();
 }

@@ -235,10 +235,11 @@ private slots:
             child<QToolButton>(form, "ENG")->click();
         }
         const QStringList expected =
-            QStringList{"chbDataOd", "dtpDataOd",   "dtpCzasOd",    "chbDataDo",     "dtpDataDo",
-                        "dtpCzasDo", "rgMasaItem0", "leMasaOd",     "leMasaDo",      "leIDod",
-                        "leIDdo",    "leProdukt",   "leUzytkownik", "btnUstawienia", "btnOdczytaj",
-                        "chbPelnyOdczyt", "PL", "ENG"} +
+            QStringList{
+                "chbDataOd",      "dtpDataOd",   "dtpCzasOd",    "chbDataDo",     "dtpDataDo",
+                "dtpCzasDo",      "rgMasaItem0", "leMasaOd",     "leMasaDo",      "leIDod",
+                "leIDdo",         "leProdukt",   "leUzytkownik", "btnUstawienia", "btnOdczytaj",
+                "chbPelnyOdczyt", "PL",          "ENG"} +
             settings +
             QStringList{"Zastosuj", "btnRefresh", "btnPrzegladajArchiwum", "btnUstawieniaArchiwum",
                         "DBGrid1"};

@@ -454,7 +454,8 @@ private slots:
             QVERIFY(backend.execOwn({QStringLiteral("BEGIN IMMEDIATE")}));
         }
         QVERIFY(readAndArchive());
-        QCOMPARE(form_->stateText(), english ? QStringLiteral("Success!") : QStringLiteral("Sukces!"));
+        QCOMPARE(form_->stateText(),
+                 english ? QStringLiteral("Success!") : QStringLiteral("Sukces!"));
         QCOMPARE(gridRows(*form_).size(), 12);
         QCOMPARE(child<QLabel>(*form_, "lbArchiwum")->text(), afterRead);
         // The operator is told, in a message, that the read is not archived.
@@ -473,8 +474,8 @@ private slots:
         }
         startScale({"--records", "8", "--seed", "6"});
         openWindow(QString(), false);
-        QTRY_COMPARE_WITH_TIMEOUT(form_->archivedReads().notice().kind,
-                                  ArchiveNotice::Kind::Ready, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(form_->archivedReads().notice().kind, ArchiveNotice::Kind::Ready,
+                                  20000);
         QCOMPARE(form_->archivedReads().notice().location, ArchiveConfig::defaultSqliteFile());
 
         const QString file = dir_.filePath(QStringLiteral("chosen/archive.sqlite"));
@@ -501,8 +502,8 @@ private slots:
         QCOMPARE(stored.value(QStringLiteral("Archive/Host")).toString(),
                  QStringLiteral("db.example"));
         QTRY_COMPARE_WITH_TIMEOUT(form_->archivedReads().notice().location, file, 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(form_->archivedReads().notice().kind,
-                                  ArchiveNotice::Kind::Ready, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(form_->archivedReads().notice().kind, ArchiveNotice::Kind::Ready,
+                                  20000);
         QVERIFY(readAndArchive());
         RecordArchive archive;
         ArchiveConfig chosen;
@@ -551,8 +552,7 @@ private:
 
     bool readAndArchive(int writes = 1) {
         QSignalSpy filed(&form_->archivedReads(), &ArchivedReads::readArchived);
-        return readScale(*form_) &&
-               QTest::qWaitFor([&] { return filed.size() >= writes; }, 30000);
+        return readScale(*form_) && QTest::qWaitFor([&] { return filed.size() >= writes; }, 30000);
     }
 
     void writeRecordsFile(const QByteArray& lines) {

@@ -37,8 +37,7 @@ private slots:
         QByteArray said = runHelper({});
         QVERIFY2(said.contains("archived 300 none"), said.constData());
 
-        ScaleSimProcess second(
-            {"--pty", "--records", "20000", "--seed", "9", "--serial", "777"});
+        ScaleSimProcess second({"--pty", "--records", "20000", "--seed", "9", "--serial", "777"});
         presetSerialConnection(QString::fromStdString(second.PtyPath()));
         QProcess killed;
         startHelper(killed, {QStringLiteral("hold")});
@@ -81,9 +80,9 @@ private:
     void startHelper(QProcess& helper, const QStringList& arguments) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         // The helper's settings are this test's.
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
-                           QFileInfo(settings_.fileName()).dir().absoluteFilePath(
-                               QStringLiteral("..")));
+        environment.insert(
+            QStringLiteral("XDG_CONFIG_HOME"),
+            QFileInfo(settings_.fileName()).dir().absoluteFilePath(QStringLiteral("..")));
         helper.setProcessEnvironment(environment);
         helper.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         helper.start(QStringLiteral(ARCHIVE_READ_CRASH_HELPER_PATH), arguments);

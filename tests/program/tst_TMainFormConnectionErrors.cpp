@@ -2,13 +2,13 @@
 // for each reason the library tells: the real window, the real library, a
 // real pseudo-terminal, socket or missing D2XX library. This executable runs
 // with no D2XX library on the search path.
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QMessageBox>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -46,8 +46,7 @@ private slots:
 
     void aLineHeldByAnotherProcess() {
         qeltest::PtyPair pty;
-        ScaleSimProcess holder(QELSCALE_CONNECT_HELPER,
-                               {"hold", "0", "COM=" + pty.SlavePath()});
+        ScaleSimProcess holder(QELSCALE_CONNECT_HELPER, {"hold", "0", "COM=" + pty.SlavePath()});
         const QString path = QString::fromStdString(pty.SlavePath());
         presetSerialConnection(path);
         const QString reason = failedConnectionReason();

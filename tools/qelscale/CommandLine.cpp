@@ -159,7 +159,8 @@ void prepare(QCommandLineParser& parser, const CommandDefinition* definition) {
         return;
     }
     parser.setApplicationDescription(commandDescription(*definition));
-    parser.addPositionalArgument(definition->name, definition->summary, definition->synopses().value(0, definition->name));
+    parser.addPositionalArgument(definition->name, definition->summary,
+                                 definition->synopses().value(0, definition->name));
     addOptions(parser, definition->options);
 }
 

@@ -155,7 +155,7 @@ QString ConnectionTarget::archiveText() const {
 }
 
 std::optional<ConnectionTarget> ConnectionTarget::fromInvocation(const Invocation& invocation,
-                                                             QString* error) {
+                                                                 QString* error) {
     int given = 0;
     for (const char* name : {"port", "usb", "tcp", "udp"}) {
         given += invocation.isSet(QLatin1String(name)) ? 1 : 0;

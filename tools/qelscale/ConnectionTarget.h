@@ -40,7 +40,7 @@ struct ConnectionTarget {
 
     // Null and `error` set when the options are missing, doubled or malformed.
     static std::optional<ConnectionTarget> fromInvocation(const Invocation& invocation,
-                                                        QString* error);
+                                                          QString* error);
 };
 
 // The reply timeout of --timeout in milliseconds; null for a bad value.

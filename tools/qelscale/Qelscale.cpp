@@ -81,7 +81,8 @@ int runOnScale(const CommandLine& line, const Invocation& invocation) {
     if (!error.isEmpty()) {
         return usage(line, error);
     }
-    const std::optional<ConnectionTarget> target = ConnectionTarget::fromInvocation(invocation, &error);
+    const std::optional<ConnectionTarget> target =
+        ConnectionTarget::fromInvocation(invocation, &error);
     if (!target) {
         return usage(line, error);
     }

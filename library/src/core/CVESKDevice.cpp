@@ -111,9 +111,9 @@ const char* CVESKDevice::GetParameter(const char* key) {
 
 bool CVESKDevice::Connect() {
     if (!transport_) {
-        connectFailure_ = Failure(FailureCode::kInvalid,
-                                  "connection kind " + FormatInt(connectionKind_) +
-                                      ": not 0 (RS232), 1 (USB) or 2 (ETH)");
+        connectFailure_ =
+            Failure(FailureCode::kInvalid, "connection kind " + FormatInt(connectionKind_) +
+                                               ": not 0 (RS232), 1 (USB) or 2 (ETH)");
         TraceFailure("connect", connectFailure_);
         return false;
     }

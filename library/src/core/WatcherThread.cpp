@@ -88,9 +88,7 @@ void WatcherThread::WaitFor() {
 }
 
 void WatcherThread::Run() {
-    {
-        std::lock_guard lock(startMutex_);
-    }
+    { std::lock_guard lock(startMutex_); }
     listenerId_ = std::this_thread::get_id();
     NameCurrentThread("Listener");
     bool endedByItself = true;

@@ -235,8 +235,9 @@ bool CEthernet::Open() {
         made = MakeLink(settings);
     } catch (const std::system_error& error) {
         // The receiving or service thread could not be started.
-        made.failure = Failure(FailureCode::kOther, settings.ip + ": cannot start a thread (" +
-                                                        SystemErrorText(error.code().value()) + ")");
+        made.failure =
+            Failure(FailureCode::kOther, settings.ip + ": cannot start a thread (" +
+                                             SystemErrorText(error.code().value()) + ")");
     }
     if (made.value && Publish(made.value)) {
         ClearFailure();

@@ -17,7 +17,6 @@
 namespace qel {
 namespace {
 
-
 sockaddr_in ToSockaddr(const Ipv4Endpoint& endpoint) {
     sockaddr_in address{};
     address.sin_family = AF_INET;

@@ -92,8 +92,9 @@ bool CSerialPort::ApplyLineSettings(bool accepted) {
     }
     if (!SameSettings(*running, wanted)) {
         Fail("serial line settings",
-             Failure(FailureCode::kInvalid, PortPath() + ": the line runs " + SettingsText(*running) +
-                                                ", not " + SettingsText(wanted)));
+             Failure(FailureCode::kInvalid, PortPath() + ": the line runs " +
+                                                SettingsText(*running) + ", not " +
+                                                SettingsText(wanted)));
         if (running->baud != 0) {
             baud_ = running->baud;
         }
@@ -161,7 +162,8 @@ bool CSerialPort::Open() {
         return true;
     }
     auto line = std::make_shared<Line>();
-    Outcome<std::unique_ptr<SerialDevice>> opened = SerialDevice::Open(portPath_, CurrentSettings());
+    Outcome<std::unique_ptr<SerialDevice>> opened =
+        SerialDevice::Open(portPath_, CurrentSettings());
     if (!opened.value) {
         Fail("serial open", std::move(opened.failure));
         return false;

@@ -89,8 +89,8 @@ Failure D2xxFailure(FT_STATUS status, const std::string& subject, const char* st
         default:
             break;
     }
-    return Failure(code, subject + ": " + text + " (" + step + ": D2XX status " +
-                             FormatInt(status) + ")");
+    return Failure(
+        code, subject + ": " + text + " (" + step + ": D2XX status " + FormatInt(status) + ")");
 }
 
 }  // namespace
@@ -202,8 +202,8 @@ bool CUSB::Open() {
     if (!module.library) {
         Failure missing = LastUsbLoadFailure();
         if (!missing.Failed()) {
-            missing = Failure(FailureCode::kNoLibrary,
-                              SharedLibraryFileName("ftd2xx") + ": not loaded");
+            missing =
+                Failure(FailureCode::kNoLibrary, SharedLibraryFileName("ftd2xx") + ": not loaded");
         }
         Fail("USB open", std::move(missing));
         return false;
@@ -223,7 +223,8 @@ bool CUSB::Open() {
         return false;
     }
     if (handle == nullptr) {
-        Fail("USB open", Failure(FailureCode::kOther, ConverterName() + ": FT_Open gave no handle"));
+        Fail("USB open",
+             Failure(FailureCode::kOther, ConverterName() + ": FT_Open gave no handle"));
         return false;
     }
     handle_ = handle;
@@ -285,7 +286,8 @@ bool CUSB::Write(std::string data) {
             return false;
         }
         if (written == 0) {
-            Fail("USB write", Failure(FailureCode::kTimeout, ConverterName() + ": FT_Write took nothing"));
+            Fail("USB write",
+                 Failure(FailureCode::kTimeout, ConverterName() + ": FT_Write took nothing"));
             return false;
         }
         rest.remove_prefix(std::min<size_t>(written, rest.size()));

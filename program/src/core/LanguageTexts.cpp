@@ -124,8 +124,10 @@ const AddedText kAddedTexts[] = {
     // converter or address; %2 the process holding a busy line.
     {u"connWhyNotFound", u"Urządzenie %1 nie istnieje.", u"%1 does not exist."},
     {u"connHintNotFound",
-     u"Sprawdź, czy urządzenie jest podłączone, i wybierz port z listy po \"Wykryj porty COM i USB\".",
-     u"Check that the device is plugged in, and choose the port from the list after \"Check ports\"."},
+     u"Sprawdź, czy urządzenie jest podłączone, i wybierz port z listy po \"Wykryj porty COM i "
+     u"USB\".",
+     u"Check that the device is plugged in, and choose the port from the list after \"Check "
+     u"ports\"."},
     {u"connWhyPermission", u"Brak uprawnień do otwarcia %1.", u"No permission to open %1."},
     {u"connHintPermission",
      u"Na Linuksie porty szeregowe są dostępne dla grupy dialout. Dodaj do niej swoje konto "

@@ -15,8 +15,8 @@
 
 TArchiveControls::TArchiveControls(ArchivedReads& reads, TArchiveGroup& group,
                                    QStatusBar& statusBar, const LanguageTexts& texts,
-                                   const DisplayFormats& formats,
-                                   std::function<bool()> readRunning, QWidget* window)
+                                   const DisplayFormats& formats, std::function<bool()> readRunning,
+                                   QWidget* window)
     : QObject(window),
       reads_(reads),
       texts_(texts),
@@ -119,8 +119,8 @@ void TArchiveControls::editSettings() {
 void TArchiveControls::saveSettings() {
     if (!ArchiveSettings::write(settings_->config())) {
         QMessageBox box(QMessageBox::Warning, ArchiveTexts::text(texts_.language(), "archive"),
-                        ArchiveTexts::text(texts_.language(), "settingsNotSaved"),
-                        QMessageBox::Ok, window_);
+                        ArchiveTexts::text(texts_.language(), "settingsNotSaved"), QMessageBox::Ok,
+                        window_);
         box.setObjectName(QStringLiteral("ArchiveMessage"));
         box.exec();
         return;

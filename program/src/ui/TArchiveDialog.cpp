@@ -54,8 +54,7 @@ TArchiveDialog::TArchiveDialog(QWidget* parent) : QDialog(parent) {
     connect(btnPokazArchiwum, &QPushButton::clicked, this, &TArchiveDialog::requestShow);
     connect(ArchiveScales, &QTreeWidget::itemActivated, this, &TArchiveDialog::requestShow);
     connect(btnOdswiezArchiwum, &QPushButton::clicked, this, &TArchiveDialog::refreshRequested);
-    connect(btnUstawieniaArchiwum, &QPushButton::clicked, this,
-            &TArchiveDialog::settingsRequested);
+    connect(btnUstawieniaArchiwum, &QPushButton::clicked, this, &TArchiveDialog::settingsRequested);
     connect(btnZamknijArchiwum, &QPushButton::clicked, this, &QDialog::close);
     applyCaptions(language_);
 }

@@ -59,8 +59,8 @@ uint16_t ClosedLoopbackPort() {
 // The helper process holds the line through the library, as another
 // program using QELScale would.
 std::unique_ptr<ScaleSimProcess> HoldLine(const std::string& path) {
-    return std::make_unique<ScaleSimProcess>(
-        CONNECT_HELPER_PATH, std::vector<std::string>{"hold", "0", "COM=" + path});
+    return std::make_unique<ScaleSimProcess>(CONNECT_HELPER_PATH,
+                                             std::vector<std::string>{"hold", "0", "COM=" + path});
 }
 
 TEST(ConnectFailure, AfterASuccessTheReasonIsEmpty) {
@@ -76,7 +76,8 @@ TEST(ConnectFailure, AfterASuccessTheReasonIsEmpty) {
     ASSERT_TRUE(device->Connect());
     EXPECT_STREQ(device->GetParameter("error"), "");
     EXPECT_TRUE(device->Disconnect());
-    EXPECT_STREQ(device->GetParameter("ConnectionKind"), "RS232") << "other keys keep their meaning";
+    EXPECT_STREQ(device->GetParameter("ConnectionKind"), "RS232")
+        << "other keys keep their meaning";
 }
 
 TEST(ConnectFailure, AMissingPortIsNotFound) {
@@ -87,9 +88,9 @@ TEST(ConnectFailure, AMissingPortIsNotFound) {
 TEST(ConnectFailure, ALineHeldByAnotherProcessIsBusyWithItsPid) {
     qeltest::PtyPair pty;
     auto holder = HoldLine(pty.SlavePath());
-    EXPECT_EQ(SerialError(pty.SlavePath()),
-              "busy: " + pty.SlavePath() + ": in use by another program (process " +
-                  std::to_string(holder->Pid()) + ")");
+    EXPECT_EQ(SerialError(pty.SlavePath()), "busy: " + pty.SlavePath() +
+                                                ": in use by another program (process " +
+                                                std::to_string(holder->Pid()) + ")");
     holder->Stop();
     EXPECT_TRUE(holder->WaitForExit(std::chrono::seconds(5)));
 }
@@ -100,7 +101,8 @@ TEST(ConnectFailure, AnUnreadableDeviceIsAPermissionProblem) {
     }
     qeltest::PtyPair pty;
     ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0), 0);
-    EXPECT_EQ(SerialError(pty.SlavePath()), "permission: " + pty.SlavePath() + ": permission denied");
+    EXPECT_EQ(SerialError(pty.SlavePath()),
+              "permission: " + pty.SlavePath() + ": permission denied");
     ::chmod(pty.SlavePath().c_str(), 0600);
 }
 
@@ -180,8 +182,8 @@ TEST(ConnectFailure, DebugTraceShowsTheFailureOnStderr) {
         if (debug) {
             setenv("QELSCALE_DEBUG", "1", 1);
         }
-        ScaleSimProcess helper(CONNECT_HELPER_PATH,
-                               {"try", "0", "COM=/dev/qel-no-such-port"}, errorFile);
+        ScaleSimProcess helper(CONNECT_HELPER_PATH, {"try", "0", "COM=/dev/qel-no-such-port"},
+                               errorFile);
         unsetenv("QELSCALE_DEBUG");
         EXPECT_TRUE(helper.WaitForExit(std::chrono::seconds(10)));
         EXPECT_EQ(WEXITSTATUS(helper.ExitStatus()), 3);

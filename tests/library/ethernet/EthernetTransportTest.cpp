@@ -356,9 +356,9 @@ TEST(EthernetTransport, AConnectWithoutAnswerTimesOut) {
         qel::Socket::Create(qel::Socket::Kind::kStream);
     ASSERT_NE(created.value, nullptr) << created.failure.Text();
     const qel::Ipv4Endpoint peer{*qel::ParseIpv4(kSilentHost), silent.Port()};
-    EXPECT_EQ(created.value->Connect(peer, 300).Text(),
-              std::string("timeout: ") + kSilentHost + ":" + std::to_string(silent.Port()) +
-                  ": timed out");
+    EXPECT_EQ(created.value->Connect(peer, 300).Text(), std::string("timeout: ") + kSilentHost +
+                                                            ":" + std::to_string(silent.Port()) +
+                                                            ": timed out");
 }
 
 TEST(EthernetTransport, ReadAndWriteOnATransportNeverOpened) {

@@ -231,8 +231,8 @@ TEST_F(DialogueLifetimeTest, SilenceBudgetsHoldOnALineThatCannotAnswer) {
             ASSERT_TRUE(device->Disconnect());
         }
         const auto start = Clock::now();
-        ASSERT_TRUE(reader->StartAlibiRead(CallbackRecorder::OnProgress,
-                                           CallbackRecorder::OnStatus));
+        ASSERT_TRUE(
+            reader->StartAlibiRead(CallbackRecorder::OnProgress, CallbackRecorder::OnStatus));
         EXPECT_EQ(recorder.WaitForStatuses(1, 5s), (Statuses{2}));
         EXPECT_GE(Clock::now() - start, 450ms);
         static_cast<CVESKDeviceInterface*>(reader)->StopListener();

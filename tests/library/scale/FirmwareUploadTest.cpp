@@ -124,7 +124,8 @@ TEST_F(FirmwareUploadTest, UnicodeFilesAreDecodedAndNoZeroByteIsEverSent) {
         {"UTF-16 BE", Utf16(":10AA\n:20BB\n", true), true},
         {"UTF-16 without a mark", Utf16(":10AA\r\n", false).substr(2), false},
         {"UTF-16 cut in a character", Utf16(":10AA\r\n", false) + ":", false},
-        {"UTF-16 lone surrogate", Utf16(":10AA", false) + std::string("\x00\xD8", 2) + Utf16("\r\n", false).substr(2),
+        {"UTF-16 lone surrogate",
+         Utf16(":10AA", false) + std::string("\x00\xD8", 2) + Utf16("\r\n", false).substr(2),
          false},
         {"zero byte in UTF-8", std::string(":10AA\r\n:2\0BB\r\n", 14), false},
     };

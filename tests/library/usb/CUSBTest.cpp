@@ -410,8 +410,9 @@ TEST_F(UsbFailingCallTest, OpenSaysWhyTheConverterCannotBeUsed) {
         {"fail FT_Open 3",
          "busy: USB1 (serial FT0001): in use by another program or by the ftdi_sio driver "
          "(FT_Open: D2XX status 3)"},
-        {"fail FT_Open 2", "not-found: USB1 (serial FT0001): no such converter (FT_Open: D2XX "
-                           "status 2)"},
+        {"fail FT_Open 2",
+         "not-found: USB1 (serial FT0001): no such converter (FT_Open: D2XX "
+         "status 2)"},
         {"fail FT_SetBaudRate 7",
          "invalid: USB1 (serial FT0001): the converter refuses the setting (FT_SetBaudRate: D2XX "
          "status 7)"},

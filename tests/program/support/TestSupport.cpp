@@ -13,11 +13,11 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include "ArchivedReads.h"
 #include "LanguageTexts.h"
 #include "RecordConversion.h"
 #include "RecordTableModel.h"
 #include "SettingsStore.h"
-#include "ArchivedReads.h"
 #include "TMainForm.h"
 
 TemporarySettings::TemporarySettings() {

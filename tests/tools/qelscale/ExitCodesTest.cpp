@@ -64,7 +64,8 @@ TEST(ExitCodes, AConnectionThatCannotBeOpenedGivesThreeWithTheReason) {
         const ToolResult run = RunTool(args);
         EXPECT_EQ(run.exitCode, 3) << target;
         EXPECT_TRUE(StartsWith(run.err, "qelscale: could not connect")) << run.err;
-        EXPECT_NE(run.err.find(target + ": "), std::string::npos) << "a reason follows: " << run.err;
+        EXPECT_NE(run.err.find(target + ": "), std::string::npos)
+            << "a reason follows: " << run.err;
         EXPECT_EQ(LinesOf(run.err).size(), 1u) << run.err;
         EXPECT_EQ(run.out, "");
     }

@@ -12,8 +12,7 @@ ArchivePlanHook::ArchivePlanHook(std::shared_ptr<const ArchiveSnapshot> snapshot
       forcedScale_(std::move(forcedScale)),
       planned_(std::move(planned)) {}
 
-void ArchivePlanHook::identityKnown(CVESKScaleInterface& scale,
-                                    const DeviceIdentity& identity) {
+void ArchivePlanHook::identityKnown(CVESKScaleInterface& scale, const DeviceIdentity& identity) {
     identitySeen_ = true;
     identity_.type = identity.type;
     identity_.serialNumber = identity.serialNumber;

@@ -70,7 +70,8 @@ const Entry kTexts[] = {
     {"noticeBrowsing", u"Archiwum: %1, rekordów %2", u"Archive: %1, %2 records"},
     {"noticeBrowseFailed", u"Nie udało się pokazać rekordów z archiwum: %1",
      u"The archived records could not be shown: %1"},
-    {"problemSettings", u"ustawienia archiwum są niepoprawne", u"the archive settings are not valid"},
+    {"problemSettings", u"ustawienia archiwum są niepoprawne",
+     u"the archive settings are not valid"},
     {"problemNoDriver", u"brak sterownika bazy danych (Qt SQL)",
      u"the database driver (Qt SQL) is missing"},
     {"problemCannotOpen", u"nie można otworzyć archiwum ani połączyć się z jego serwerem",
@@ -117,8 +118,7 @@ const char* problemKey(ArchiveProblem::Kind kind) {
 QString ArchiveTexts::text(Language language, QStringView key) {
     for (const Entry& entry : kTexts) {
         if (key == QLatin1String(entry.key)) {
-            return QString::fromUtf16(language == Language::English ? entry.english
-                                                                    : entry.polish);
+            return QString::fromUtf16(language == Language::English ? entry.english : entry.polish);
         }
     }
     return {};

@@ -38,11 +38,9 @@ void ArchiveThread::loadSnapshot(QObject* context, Done<ArchiveResult<ArchiveSna
 void ArchiveThread::write(FinishedRead read, QObject* context, Done<WriteOutcome> done,
                           ArchiveWriter::Progress progress) {
     auto shared = std::make_shared<const FinishedRead>(std::move(read));
-    run<WriteOutcome>(
-        [shared, progress = std::move(progress)](RecordArchive& archive) {
-            return archive.write(*shared, progress);
-        },
-        context, std::move(done));
+    run<WriteOutcome>([shared, progress = std::move(progress)](
+                          RecordArchive& archive) { return archive.write(*shared, progress); },
+                      context, std::move(done));
 }
 
 void ArchiveThread::loadRecords(qint64 memoryId, qint64 belowNumber, QObject* context,

@@ -226,8 +226,8 @@ void ArchivedReads::onRecordsCopied(const std::shared_ptr<RecordBatch>& batch,
         }
         // Stopped before the stop record: what came is filed and shown.
     }
-    const bool whole = hook_->ended() &&
-                       static_cast<qint64>(hook_->records().size()) == hook_->announcedCount();
+    const bool whole =
+        hook_->ended() && static_cast<qint64>(hook_->records().size()) == hook_->announcedCount();
     fileRead(whole);
     phase_ = Phase::Idle;
     emit rowsReady(batch, outcome);
@@ -323,8 +323,8 @@ void ArchivedReads::fileRead(bool complete) {
                 filed.problem = archiveOpen_ || openProblem_.ok() ? outcome.problem : openProblem_;
                 setNotice(filed);
             } else if (!incremental) {
-                filed.kind = whole ? ArchiveNotice::Kind::FullArchived
-                                   : ArchiveNotice::Kind::PartArchived;
+                filed.kind =
+                    whole ? ArchiveNotice::Kind::FullArchived : ArchiveNotice::Kind::PartArchived;
                 filed.fresh = outcome.added;
                 setNotice(filed);
             }

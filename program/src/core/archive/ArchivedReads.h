@@ -80,7 +80,9 @@ public:
     void setSnapshotWait(int milliseconds) { snapshotWaitMs_ = milliseconds; }
     // Runs on the archive's thread inside every write's transaction: for
     // tests that stop the program half-way through a write.
-    void setWriteObserver(ArchiveWriter::Progress observer) { writeObserver_ = std::move(observer); }
+    void setWriteObserver(ArchiveWriter::Progress observer) {
+        writeObserver_ = std::move(observer);
+    }
     // For tests: runs after every queued job before it.
     ArchiveThread& archiveThread() { return archive_; }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the whole project in a plain build, then
-# the library and its tools under AddressSanitizer + UndefinedBehaviorSanitizer
-# and under ThreadSanitizer, then a short fuzzing run.
+# Sets up, checks the formatting, builds and runs every test: the whole project
+# in a plain build, then the library and its tools under AddressSanitizer +
+# UndefinedBehaviorSanitizer and under ThreadSanitizer, then a short fuzzing run.
 # QEL_QUICK=1 runs only the plain build (for a quick local check).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +9,10 @@ scripts/setup.sh || exit 1
 source scripts/build-config.sh
 
 failed=()
+
+# Every C++ file as .clang-format lays it out.
+echo "=== formatting"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror || failed+=("formatting")
 
 # The test presets carry each build's sanitizer options.
 run_ctest() {  # name, preset, [prefix command...]

@@ -9,8 +9,8 @@
 #include "LanguageTexts.h"
 
 // The texts of the record archive's controls and messages, in Polish and
-// English, beside the program's own language table (whose keys and texts
-// stay as they are).
+// English: keys of the program's language table under the prefix "archive.",
+// and the sentences built from them.
 namespace ArchiveTexts {
 
 // Empty for a key that is not in the table.
